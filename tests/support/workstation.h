@@ -1,0 +1,24 @@
+/* A fresh workstation for a test, the same on the simulation and on Windows (Wine): a scratch
+ * directory reachable by a Windows path, and small file helpers over the platform boundary. */
+#ifndef TESTS_SUPPORT_WORKSTATION_H
+#define TESTS_SUPPORT_WORKSTATION_H
+
+#include <string>
+
+/* Start from a fresh workstation (on the simulation: sim_reset() with a C: drive on a fresh
+ * host directory, C:\WINDOWS present) and return a fresh, empty scratch directory as a Windows
+ * path without trailing backslash, such as C:\vxtest. */
+std::string ws_fresh(void);
+/* True on the simulation; false on Windows or Wine (for marking documented differences). */
+bool ws_on_simulation(void);
+/* True under Wine (false on the simulation and on real Windows). */
+bool ws_on_wine(void);
+
+/* Whole-file helpers through crt_fopen in binary mode. */
+bool ws_write_file(const std::string &win_path, const std::string &bytes);
+bool ws_read_file(const std::string &win_path, std::string *bytes);
+bool ws_file_exists(const std::string &win_path);
+/* win_path\name */
+std::string ws_join(const std::string &dir, const std::string &name);
+
+#endif

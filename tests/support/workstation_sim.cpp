@@ -1,0 +1,26 @@
+/* The test workstation on the simulation: a fresh simulated machine with a C: drive. */
+#include "support/workstation.h"
+
+#include "sim/sim.h"
+
+#include <sys/stat.h>
+
+std::string ws_fresh(void)
+{
+    sim_reset();
+    std::string host = sim_make_temp_dir();
+    mkdir((host + "/WINDOWS").c_str(), 0777);
+    mkdir((host + "/vxtest").c_str(), 0777);
+    sim_add_drive('C', DRIVE_FIXED, host.c_str());
+    return "C:\\vxtest";
+}
+
+bool ws_on_simulation(void)
+{
+    return true;
+}
+
+bool ws_on_wine(void)
+{
+    return false;
+}

@@ -4,6 +4,7 @@
 #define TRANSFER_TRANSFER_H
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include "platform/status.h"
 
@@ -18,8 +19,100 @@ typedef status_t (*transfer_resolver_fn)(int32_t context1, int32_t context2, con
                                          int32_t reserved2, const char *reserved3,
                                          const char *reserved4);
 
+/* The plain copy's block: 48 KiB when memory allows, halved down to 384 bytes when it does
+ * not. */
+#define TRANSFER_BLOCK_MAX 49152u
+#define TRANSFER_BLOCK_MIN 384u
+/* The transfer loop's budget that means "until the source ends". */
+#define TRANSFER_NO_LIMIT 0xFFFFFFFFu
+
+/* One copy's working record: the open files, the mode and its working state. A copy owns its
+ * job from transfer_setup to transfer_teardown. */
+typedef struct transfer_job {
+    FILE *source;           /* the file being read, or null */
+    FILE *target;           /* the file being written, or null */
+    void *mode_state;       /* plain: the block buffer; null before set-up */
+    uint32_t running_total; /* bytes reported to progress for the current target */
+    truth_t append;         /* open the target for appending instead of afresh */
+    truth_t compress;       /* compress mode (always refused) */
+    truth_t decompress;     /* decompress mode; 0 whenever substitute is set */
+    truth_t substitute;     /* substitute mode */
+    uint32_t block_size;    /* size of the block buffer in bytes (plain mode) */
+} transfer_job;
+
+/* Set the job up for one copy. Every field is written first, so transfer_teardown may follow
+ * any result. Statuses: 0; 29 for compress mode, and for decompress and substitute modes,
+ * whose workers this engine does not carry; 5 when not even a 384-byte block buffer can be
+ * had. */
+status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, truth_t decompress,
+                        truth_t substitute, int32_t context1, int32_t context2,
+                        transfer_resolver_fn resolver);
+/* Open path for reading ("rb") as the job's source: 0, or 22 when it cannot be opened. */
+status_t transfer_open_source(transfer_job *job, const char *path);
+/* Open path as the job's target, "ab+" in append mode and "wb" otherwise, and restart the
+ * running total: 0, or 21 when it cannot be opened. */
+status_t transfer_open_target(transfer_job *job, const char *path);
+/* Clear the read-only attribute of the target path so that an existing read-only target can be
+ * overwritten; a target that does not exist yet is no error. Always 0. */
+status_t transfer_prepare_target(transfer_job *job, const char *source, const char *target);
+/* One block: a single read of up to *count bytes into buf, a single write of what was read.
+ * 0 with *count the bytes moved (fewer than asked: the source has ended); 20 when the read set
+ * the source's error indicator; 21 when the write was short or set the target's. *count is
+ * untouched on failure. */
+status_t transfer_copy_block(FILE *source, FILE *target, void *buf, uint32_t *count);
+/* Move at most budget bytes from the source to the target, reporting each block to progress
+ * and asking cancel after each one (both may be null). 0 when the budget is spent or the
+ * source has ended; a block's failure (20, 21); or cancel's non-zero result unchanged. */
+status_t transfer_loop(transfer_job *job, uint32_t budget, transfer_progress_fn progress,
+                       transfer_cancel_fn cancel, int32_t user);
+/* Close the source; the close of a file that was only read reports nothing. Always 0. */
+status_t transfer_close_source(transfer_job *job);
+/* Close the target. 0, or 21 when its last buffered bytes could not be written or the close
+ * failed: a target that lost its end is not a copy. The target is closed either way. final
+ * marks the last close of a target (the codec modes' pending bits). */
+status_t transfer_close_target(transfer_job *job, truth_t final);
+/* Copy the time stamps of the file read onto the file written: file_copy_times' status. */
+status_t transfer_copy_times(transfer_job *job, const char *source, const char *target);
+/* Close whatever is open (a target without its final flag, its status ignored: teardown
+ * follows a failure or a close already checked) and release the mode state. */
+void transfer_teardown(transfer_job *job);
+
+/* Copy one file to one target path. first_volume 0 copies between ordinary files; volumes
+ * (first_volume not 0) are refused with 29, as are compress (before anything else),
+ * decompress and substitute. Progress receives each block, then the slack up to whole
+ * clusters of the target drive, so that one file's calls add up to the space it occupies
+ * there. Statuses: 0; 29; 5 (no block buffer); 22 (source cannot be opened); 21 (target
+ * cannot be opened, written or closed); 20 (source cannot be read); cancel's non-zero result;
+ * file_copy_times' failure. A target that was opened keeps what was written to it; the source
+ * is never changed. */
+status_t transfer_single(const char *source, const char *target, int32_t first_volume,
+                         truth_t append, truth_t compress, truth_t decompress,
+                         truth_t substitute, char *label_base, const void *prompt_context,
+                         transfer_prompt_fn prompt, transfer_progress_fn progress,
+                         transfer_cancel_fn cancel, int32_t user, int32_t context1,
+                         int32_t context2, transfer_resolver_fn resolver);
+
+/* The engine's entry: every option in one list. split 0 copies through transfer_single with
+ * codec as its decompress flag; a split across volumes is refused with 29 (a compressing split
+ * would be refused so in any case). piece_count, reserve and limits belong to the split. */
+status_t transfer_file(const char *source, const char *target, truth_t append, truth_t codec,
+                       truth_t split, truth_t substitute, int32_t first_volume,
+                       uint32_t piece_count, uint32_t reserve, char *label_base,
+                       const void *prompt_context, transfer_prompt_fn prompt,
+                       transfer_progress_fn progress, transfer_cancel_fn cancel, int32_t user,
+                       int32_t context1, int32_t context2, transfer_resolver_fn resolver,
+                       const uint32_t *limits);
+
 /* Move source onto target (replacing it), by rename or else by a copy and a delete. codec: the
- * fallback copy decompresses. size: the file's size, for progress on a first-attempt rename. */
+ * fallback copy decompresses. size: the file's size, for progress on a first-attempt rename
+ * (the only progress a rename reports; a copy reports its blocks).
+ * Order: a rename; when the target exists, its delete and a second rename; when that rename
+ * fails too, a copy through transfer_file and the delete of the source.
+ * Statuses: 0; 22 when the source is absent (the target untouched); a failed copy's own
+ * status (a cancel's result included); when the target cannot be deleted, by the C runtime's
+ * error of the failed rename: 22 (ENOENT, ENOTDIR), 21 (EIO, EBUSY, EINVAL, EROFS), 27
+ * (EACCES), across devices (EXDEV) a copy's status or else the delete's of the source, 29
+ * otherwise. The source is deleted only after a copy that succeeded, end included. */
 status_t file_move_or_copy(const char *source, const char *target, truth_t codec, uint32_t size,
                            transfer_progress_fn progress, transfer_cancel_fn cancel,
                            int32_t user);

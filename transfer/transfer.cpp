@@ -1,0 +1,296 @@
+/* The transfer engine: the transfer job, the plain single-volume copy and the move that falls
+ * back on a copy. */
+#include "transfer/transfer.h"
+
+#include "platform/disk.h"
+#include "platform/file.h"
+#include "platform/mem.h"
+#include "platform/os.h"
+
+status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, truth_t decompress,
+                        truth_t substitute, int32_t context1, int32_t context2,
+                        transfer_resolver_fn resolver)
+{
+    uint32_t size;
+    void *buf;
+
+    (void)context1;
+    (void)context2;
+    (void)resolver;
+    job->source = NULL;
+    job->target = NULL;
+    job->mode_state = NULL;
+    job->running_total = 0;
+    job->append = append;
+    job->compress = compress;
+    job->decompress = substitute ? 0 : decompress;
+    job->substitute = substitute;
+    job->block_size = 0;
+
+    /* No path of the system compresses; the codec and substitution workers are not part of
+     * this engine, so those jobs end here rather than copying the bytes unchanged. */
+    if (job->compress || job->decompress || job->substitute)
+        return STATUS_FAILED;
+
+    /* Under memory pressure a smaller block only slows the copy down. */
+    size = TRANSFER_BLOCK_MAX;
+    for (;;) {
+        buf = mem_alloc(size);
+        if (buf != NULL)
+            break;
+        size /= 2;
+        if (size < TRANSFER_BLOCK_MIN)
+            return STATUS_NO_MEMORY;
+    }
+    job->mode_state = buf;
+    job->block_size = size;
+    return STATUS_OK;
+}
+
+status_t transfer_open_source(transfer_job *job, const char *path)
+{
+    job->source = crt_fopen(path, "rb");
+    return job->source != NULL ? STATUS_OK : STATUS_NOT_FOUND;
+}
+
+status_t transfer_open_target(transfer_job *job, const char *path)
+{
+    job->target = crt_fopen(path, job->append ? "ab+" : "wb");
+    if (job->target == NULL)
+        return STATUS_WRITE_ERROR;
+    job->running_total = 0;
+    return STATUS_OK;
+}
+
+status_t transfer_prepare_target(transfer_job *job, const char *source, const char *target)
+{
+    (void)job;
+    (void)source;
+    /* A target that does not exist yet fails here harmlessly. */
+    (void)crt_chmod(target, CRT_S_IREAD | CRT_S_IWRITE);
+    return STATUS_OK;
+}
+
+status_t transfer_copy_block(FILE *source, FILE *target, void *buf, uint32_t *count)
+{
+    size_t got;
+    size_t put;
+
+    got = fread(buf, 1, *count, source);
+    if (ferror(source))
+        return STATUS_READ_ERROR;
+    if (got > 0) {
+        put = fwrite(buf, 1, got, target);
+        if (put != got || ferror(target))
+            return STATUS_WRITE_ERROR;
+    }
+    *count = (uint32_t)got;
+    return STATUS_OK;
+}
+
+status_t transfer_loop(transfer_job *job, uint32_t budget, transfer_progress_fn progress,
+                       transfer_cancel_fn cancel, int32_t user)
+{
+    status_t rc;
+    uint32_t asked;
+    uint32_t count;
+
+    while (budget != 0) {
+        asked = job->block_size < budget ? job->block_size : budget;
+        count = asked;
+        rc = transfer_copy_block(job->source, job->target, job->mode_state, &count);
+        if (rc != STATUS_OK)
+            return rc;
+        if (progress != NULL) {
+            progress(user, count);
+            job->running_total += count;
+        }
+        if (cancel != NULL) {
+            rc = cancel(user);
+            if (rc != STATUS_OK)
+                return rc;
+        }
+        if (count < asked)
+            return STATUS_OK;
+        budget -= count;
+    }
+    return STATUS_OK;
+}
+
+status_t transfer_close_source(transfer_job *job)
+{
+    if (job->source != NULL)
+        (void)fclose(job->source);
+    job->source = NULL;
+    return STATUS_OK;
+}
+
+status_t transfer_close_target(transfer_job *job, truth_t final)
+{
+    status_t rc = STATUS_OK;
+
+    (void)final; /* only a bit stream target holds pending bits */
+    /* The close writes the last buffered bytes: a full disk shows up here, and a copy that
+     * lost its end must not pass for a copy (a move would then delete its source). */
+    if (job->target != NULL && fclose(job->target) != 0)
+        rc = STATUS_WRITE_ERROR;
+    job->target = NULL;
+    return rc;
+}
+
+status_t transfer_copy_times(transfer_job *job, const char *source, const char *target)
+{
+    (void)job;
+    return file_copy_times(source, target);
+}
+
+void transfer_teardown(transfer_job *job)
+{
+    (void)transfer_close_source(job);
+    (void)transfer_close_target(job, 0);
+    mem_free(job->mode_state);
+    job->mode_state = NULL;
+}
+
+status_t transfer_single(const char *source, const char *target, int32_t first_volume,
+                         truth_t append, truth_t compress, truth_t decompress,
+                         truth_t substitute, char *label_base, const void *prompt_context,
+                         transfer_prompt_fn prompt, transfer_progress_fn progress,
+                         transfer_cancel_fn cancel, int32_t user, int32_t context1,
+                         int32_t context2, transfer_resolver_fn resolver)
+{
+    transfer_job job;
+    status_t rc;
+
+    (void)label_base;
+    (void)prompt_context;
+    (void)prompt;
+    if (compress)
+        return STATUS_FAILED;
+    /* Removable volume sets are not carried by this engine. */
+    if (first_volume != 0)
+        return STATUS_FAILED;
+
+    rc = transfer_setup(&job, append, 0, decompress, substitute, context1, context2, resolver);
+    if (rc != STATUS_OK)
+        goto done;
+    rc = transfer_open_source(&job, source);
+    if (rc != STATUS_OK)
+        goto done;
+    (void)transfer_prepare_target(&job, source, target);
+    rc = transfer_open_target(&job, target);
+    if (rc != STATUS_OK)
+        goto done;
+    rc = transfer_loop(&job, TRANSFER_NO_LIMIT, progress, cancel, user);
+    if (rc != STATUS_OK)
+        goto done;
+    (void)transfer_close_source(&job);
+    rc = transfer_close_target(&job, 1);
+    if (rc != STATUS_OK)
+        goto done;
+    rc = transfer_copy_times(&job, source, target);
+    if (rc != STATUS_OK)
+        goto done;
+    /* The calls of one file add up to the space it takes on the target drive. */
+    if (progress != NULL)
+        progress(user, disk_allocation_size(target, job.running_total) - job.running_total);
+
+done:
+    transfer_teardown(&job);
+    return rc;
+}
+
+status_t transfer_file(const char *source, const char *target, truth_t append, truth_t codec,
+                       truth_t split, truth_t substitute, int32_t first_volume,
+                       uint32_t piece_count, uint32_t reserve, char *label_base,
+                       const void *prompt_context, transfer_prompt_fn prompt,
+                       transfer_progress_fn progress, transfer_cancel_fn cancel, int32_t user,
+                       int32_t context1, int32_t context2, transfer_resolver_fn resolver,
+                       const uint32_t *limits)
+{
+    (void)piece_count;
+    (void)reserve;
+    (void)limits;
+    /* A split writes pieces onto removable volumes, which this engine does not carry. */
+    if (split)
+        return STATUS_FAILED;
+    return transfer_single(source, target, first_volume, append, 0, codec, substitute,
+                           label_base, prompt_context, prompt, progress, cancel, user, context1,
+                           context2, resolver);
+}
+
+/* The C runtime's error after a rename that failed, read as the cause. */
+static const struct {
+    int error;
+    status_t status;
+} TRANSFER_RENAME_ERRORS[] = {
+    {ENOENT, STATUS_NOT_FOUND},
+    {ENOTDIR, STATUS_NOT_FOUND},
+    {EIO, STATUS_WRITE_ERROR},
+    {EBUSY, STATUS_WRITE_ERROR},
+    {EINVAL, STATUS_WRITE_ERROR},
+    {EROFS, STATUS_WRITE_ERROR},
+    {EACCES, STATUS_ACCESS_DENIED},
+    {0, STATUS_FAILED},
+};
+
+static status_t transfer_status_from_errno(int error)
+{
+    size_t i;
+
+    for (i = 0; TRANSFER_RENAME_ERRORS[i].error != 0; i++)
+        if (TRANSFER_RENAME_ERRORS[i].error == error)
+            return TRANSFER_RENAME_ERRORS[i].status;
+    return STATUS_FAILED;
+}
+
+static status_t transfer_move_copy(const char *source, const char *target, truth_t codec,
+                                   transfer_progress_fn progress, transfer_cancel_fn cancel,
+                                   int32_t user)
+{
+    char label_base[1] = "";
+
+    return transfer_file(source, target, 0, codec, 0, 0, 0, 0, 0, label_base, "", NULL,
+                         progress, cancel, user, 0, 0, NULL, NULL);
+}
+
+status_t file_move_or_copy(const char *source, const char *target, truth_t codec, uint32_t size,
+                           transfer_progress_fn progress, transfer_cancel_fn cancel,
+                           int32_t user)
+{
+    truth_t exists = 1;
+    int error;
+    status_t rc;
+
+    /* A failed existence test proves nothing: the rename below decides. */
+    if (file_exists(source, &exists) == STATUS_OK && !exists)
+        return STATUS_NOT_FOUND;
+
+    if (crt_rename(source, target) == 0) {
+        if (progress != NULL)
+            progress(user, disk_allocation_size(target, size));
+        return STATUS_OK;
+    }
+    /* The delete below may change errno; the rename's error is the one that tells. */
+    error = errno;
+
+    if (file_delete(target) == STATUS_OK) {
+        if (crt_rename(source, target) == 0)
+            return STATUS_OK;
+        /* A copy that failed says best why: a cancel's result must reach the caller, and
+         * errno after it names whatever call touched it last. */
+        rc = transfer_move_copy(source, target, codec, progress, cancel, user);
+        if (rc != STATUS_OK)
+            return rc;
+        (void)file_delete(source);
+        return STATUS_OK;
+    }
+
+    if (error == EXDEV) {
+        rc = transfer_move_copy(source, target, codec, progress, cancel, user);
+        if (rc != STATUS_OK)
+            return rc;
+        return file_delete(source);
+    }
+    return transfer_status_from_errno(error);
+}

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 #include <winnetwk.h>
+/* winnt.h names an NTSTATUS STATUS_NO_MEMORY; the system's status code of that name must win. */
+#undef STATUS_NO_MEMORY
 #include <io.h>
 #include <stdio.h>
 #include <stdlib.h>

@@ -13,16 +13,64 @@
 
 enum { VALUE_CLASS_TEXT = 0, VALUE_CLASS_NUMBER = 1, VALUE_CLASS_LIST = 2 };
 
+/* The status of a registry or network (mpr) error number: 0 -> 0, ERROR_FILE_NOT_FOUND -> 22,
+ * ERROR_ACCESS_DENIED and ERROR_PRIVILEGE_NOT_HELD -> 27, ERROR_WRITE_PROTECT -> 21,
+ * ERROR_SHARING_VIOLATION -> 53, ERROR_LOCK_VIOLATION -> 54, any other -> 29. */
 status_t status_from_win32_error(DWORD error);
+
+/* The predefined key named by root_name [in]: "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER",
+ * "HKEY_USERS" or "HKEY_CLASSES_ROOT", case-folded, whole name.
+ * key [out]: the predefined key.
+ * 0; 60 for any other name, a null name or a null key (key untouched). */
 status_t reg_root_key(const char *root_name, HKEY *key);
+
+/* The root key of a machine's registry.
+ * machine [in]: the machine's name without leading backslashes; null or empty for this
+ *   machine. root_name [in]: as reg_root_key. key [out].
+ * 0: key is the predefined key (this machine, never to be closed) or a key of the remote
+ *   registry (RegConnectRegistryA on \\machine) that the caller closes with RegCloseKey.
+ * 60: root_name is none of the four, nothing is opened.
+ * 29: \\machine does not fit 512 bytes (the name is never cut), or the machine cannot be
+ *   reached (bad network path and the other network errors);
+ * 27: access denied; other statuses as status_from_win32_error.
+ * key is untouched after a failure. */
 status_t reg_open_root(const char *machine, const char *root_name, HKEY *key);
+
+/* reg_read_value_typed with the class, size and expand flag discarded. */
 status_t reg_read_value(const char *machine, const char *root_name, const char *subkey,
                         const char *value_name, char *buf);
+
+/* Read one value from a machine's registry: reg_open_root, then reg_query_value; a remote
+ * root key is closed before returning, a predefined key never.
+ * machine [in]: as reg_open_root ("" is this machine, without any connection).
+ * root_name, subkey, value_name [in], buf [out], value_class, size, expand [out]:
+ *   as reg_query_value.
+ * The statuses of reg_open_root (outputs untouched) and of reg_query_value; 29 for a null
+ * buffer or output pointer, nothing opened. */
 status_t reg_read_value_typed(const char *machine, const char *root_name, const char *subkey,
                               const char *value_name, char *buf, uint16_t *value_class,
                               uint16_t *size, int32_t *expand);
+
+/* Read the value value_name [in] (null or empty: the key's unnamed value) of the key subkey
+ * [in] (a backslash path relative to key [in], an open key or a predefined one).
+ * buf [out]: REG_VALUE_CAP bytes: up to 1024 data bytes; text classes get a terminator
+ *   right after them, so binary data also reads as terminated text; numbers (4 bytes) and
+ *   lists (terminated texts ended by an empty one) are as the platform returned them.
+ * value_class [out]: VALUE_CLASS_NUMBER for REG_DWORD and REG_DWORD_BIG_ENDIAN,
+ *   VALUE_CLASS_LIST for REG_MULTI_SZ, VALUE_CLASS_TEXT for every other type.
+ * size [out]: the data bytes returned (a text's own terminator included).
+ * expand [out]: 1 for REG_EXPAND_SZ (delivered unexpanded), else 0.
+ * 0; 22 when the subkey or the value does not exist; 29 for a value of more than 1024 bytes
+ * (nothing written past the buffer), for a null key, buffer or output pointer; 27 when access
+ * is denied; other statuses as status_from_win32_error.
+ * When the subkey cannot be opened every output is untouched. When the query fails, size and
+ * expand are 0, the buffer is empty and the class is untouched. The subkey handle is closed
+ * on every path; key itself is never closed. */
 status_t reg_query_value(HKEY key, const char *subkey, const char *value_name, char *buf,
                          uint16_t *value_class, uint16_t *size, int32_t *expand);
+
+/* Close key [in] (nothing for a null or predefined key) and return
+ * status_from_win32_error(error [in]). */
 status_t reg_close_and_map(HKEY key, DWORD error);
 
 #endif

@@ -10,14 +10,47 @@
 /* A value buffer's usual size. */
 #define STORE_VALUE_CAP 1024
 
-/* name is modifiable: a key-value lookup with insignificant key blanks strips it in place. */
+/* Read one value, or a key list, from the store that store and platform select (see
+ * stores/store_select.h; store_get_value passes the platform "win32"), into buf [out] of size
+ * bytes, zero-terminated.
+ *   name [in,out]: not null; empty asks for the key list, or, in the registry stores, names the
+ *     key's unnamed value. A key-value lookup with insignificant key blanks strips it in place.
+ *   store [in]: null or empty (the platform's default store), "$VORNEX" (the product's key),
+ *     another "$" name (the environment), a path ending in .ini (a private profile file), any
+ *     other path (a key-value file).
+ *   section [in]: the product key's subkey (only with use_subkey, when not null or empty);
+ *     unused by WIN.INI ("Vornex") and the environment; a private profile file's section
+ *     (null: "Vornex"); a key-value file's separator spec (null: "=").
+ * A key list is the names one after another, each with its terminator, and a further
+ * terminator (two for a key-value file); a key-value file lists only keys whose values are not
+ * empty. Registry data of any type is returned as stored, with a terminator after it.
+ *   0  found (a registry or key-value value may be empty);
+ *   4  a key list that does not fit size (for the profile stores: the platform's count says
+ *      so, which also happens for a complete list of exactly size - 1 bytes);
+ *   5  no memory for a key-value file's buffers;
+ *   6  profile stores: the value is missing or empty, or the list is empty; key-value file: no
+ *      line has the key;
+ *   7  a malformed separator spec; a key before the match, or the value, of size - 1
+ *      characters or more;
+ *   20 a key-value file that cannot be opened;
+ *   22, 27, 21, 53, 54  the registry's errors by the stores' table (22: missing key or value);
+ *   23 a path store without base name, or a store name of PATH_CAP characters or more;
+ *   29 a platform name not accepted; the environment store with platform "win95"; a subkey
+ *      path too long for a key path; any other registry error (a value longer than size - 1
+ *      bytes included); a read error of a key-value file; a null name or buf, or size 0.
+ * After a failure buf's contents are unspecified, but nothing is ever written past size bytes.
+ * A profile value longer than size - 1 is cut by the platform and still gives 0. Nothing is
+ * written to any store. */
 status_t store_get_value(char *name, const char *store, const char *section, char *buf,
                          uint16_t size, int32_t use_subkey);
 status_t store_get_value_for_platform(char *name, const char *store, const char *section,
                                       char *buf, uint16_t size, int32_t use_subkey,
                                       const char *platform);
+/* Whether a platform name is accepted: "win95", "nt", "win32", "windows", "netware", in any
+ * letter case; null is not. */
 truth_t store_platform_supported(const char *platform);
-/* "nt", "win95" or null. */
+/* The running system, from GetVersionExA: "nt", "win95", or null for another platform or a
+ * failed call. */
 const char *store_running_platform(void);
 
 status_t store_set_value(const char *name, const char *value, const char *store,

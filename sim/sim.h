@@ -70,6 +70,15 @@ bool sim_reg_set_text(const char *machine, HKEY root, const char *path, const ch
 bool sim_reg_get(const char *machine, HKEY root, const char *path, const char *name, DWORD *type,
                  std::string *data);
 bool sim_reg_key_exists(const char *machine, HKEY root, const char *path);
+/* What RegCreateKeyExA recorded on a key it created (empty and false for other keys). */
+struct sim_reg_key_facts {
+    std::string class_name;
+    bool has_security;       /* security attributes were given */
+    DWORD security_length;   /* their nLength */
+    BOOL security_inherit;   /* their bInheritHandle */
+    int descriptor_revision; /* Revision of their descriptor, -1 when none was given */
+};
+bool sim_reg_key_info(const char *machine, HKEY root, const char *path, sim_reg_key_facts *out);
 /* Deny access to a key (RegOpenKeyExA / RegCreateKeyExA give ERROR_ACCESS_DENIED). */
 void sim_reg_deny(const char *machine, HKEY root, const char *path);
 struct sim_reg_value {
@@ -96,6 +105,16 @@ struct sim_connection {
     bool remembered_only;
 };
 std::vector<sim_connection> sim_connections(void);
+/* Every WNetAddConnection2A call, in order, with what it asked for and its result. */
+struct sim_net_attempt {
+    std::string local;  /* lpLocalName, "" for none */
+    std::string remote; /* lpRemoteName */
+    std::string user;   /* "" for none (the current user) */
+    bool password;      /* a password was given */
+    DWORD flags;
+    DWORD result;
+};
+const std::vector<sim_net_attempt> &sim_net_attempts(void);
 
 /* ---- Records ----------------------------------------------------------------------------- */
 

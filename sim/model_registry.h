@@ -1,0 +1,69 @@
+/* The simulated registries (this machine's and remote machines'), shared by model_registry.cpp
+ * and the advapi32 entry points. */
+#ifndef SIM_MODEL_REGISTRY_H
+#define SIM_MODEL_REGISTRY_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/sim_internal.h"
+
+struct simr_value {
+    std::string name; /* spelling of the first write; "" is the unnamed value */
+    DWORD type;
+    std::string data; /* exactly the bytes stored */
+};
+
+struct simr_key {
+    std::string name;        /* spelling of the creation */
+    simr_key *parent;        /* null for a root */
+    std::string class_name;  /* RegCreateKeyExA's class, for a key it created */
+    bool denied;             /* opening or creating it (or anything below) gives 5 */
+    bool has_security;       /* created with security attributes */
+    DWORD security_length;   /* their nLength */
+    BOOL security_inherit;   /* their bInheritHandle */
+    int descriptor_revision; /* Revision of their descriptor; -1 when there was none */
+    std::vector<simr_value> values;
+    std::vector<std::unique_ptr<simr_key>> subkeys;
+};
+
+struct simr_machine {
+    std::string name;  /* "" for this workstation */
+    LONG unreachable;  /* RegConnectRegistryA's error; 0 when reachable */
+    simr_key roots[4]; /* HKCR, HKCU, HKLM, HKU */
+};
+
+/* A machine by name ("" or null: this workstation; case-blind), or null when unknown. */
+simr_machine *simr_machine_find(const char *name);
+/* The root of a predefined key, or null when root is not one of the four. */
+simr_key *simr_root(simr_machine *machine, HKEY root);
+bool simr_is_predefined(HKEY key);
+/* Case-blind lookups; null when absent. */
+simr_key *simr_child(simr_key *key, const std::string &name);
+simr_key *simr_add_child(simr_key *key, const std::string &name);
+simr_value *simr_value_find(simr_key *key, const char *name);
+void simr_value_set(simr_key *key, const char *name, DWORD type, const std::string &data);
+bool simr_value_delete(simr_key *key, const char *name);
+/* The key or one of its ancestors is denied. */
+bool simr_denied(const simr_key *key);
+/* The components of a subkey path; empty pieces (doubled or trailing backslashes) dropped. */
+std::vector<std::string> simr_split(const char *path);
+/* The path of a key below its root, as created. */
+std::string simr_path(const simr_key *key);
+
+/* Open handles (never the predefined keys, which resolve to this workstation's roots with every
+ * right). */
+struct simr_handle {
+    simr_machine *machine;
+    simr_key *key;
+    REGSAM access;
+};
+HKEY simr_handle_open(simr_machine *machine, simr_key *key, REGSAM access);
+/* False for a null, closed or unknown handle. */
+bool simr_handle_get(HKEY key, simr_handle *out);
+bool simr_handle_close(HKEY key);
+/* A handle as the call log shows it: HKEY_LOCAL_MACHINE, or its number. */
+std::string simr_handle_name(HKEY key);
+
+#endif

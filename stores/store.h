@@ -53,6 +53,35 @@ truth_t store_platform_supported(const char *platform);
  * failed call. */
 const char *store_running_platform(void);
 
+/* Write or delete one value in the store that store and platform select, as for the get
+ * (store_set_value passes the platform "win32"; an empty store name selects the platform's
+ * default store here too).
+ *   name [in]: not null. Empty: the registry key's unnamed value; the whole section of WIN.INI
+ *     or a private profile file (the value then plays no part); a key-value file gets value
+ *     appended as a line of its own.
+ *   value [in]: empty (or null) deletes the value, key or line.
+ *   section [in]: as for the get.
+ * The registry key is created when missing (class "Application Global Data"); values are
+ * REG_SZ on a running Windows 95 and REG_EXPAND_SZ otherwise. The environment store also
+ * updates this process's environment (first) and then tells every window. A key-value file is
+ * rewritten through a temporary file beside it (extension x1z) that replaces it in one step.
+ *   0  done (also deleting what was not there);
+ *   5  no memory for working copies;
+ *   7  a malformed separator spec; a key-value line before the match whose key part reaches
+ *      1023 characters;
+ *   20 a key-value file that exists but cannot be opened or read, or whose text ends early (a
+ *      Ctrl-Z);
+ *   21 a profile write the platform refused; a key-value or temporary file that cannot be
+ *      created, written or closed; a read error after the matching line;
+ *   22, 27, 21, 53, 54  the registry's errors by the stores' table;
+ *   23 a null name; a path store without base name, of PATH_CAP characters or more, or whose
+ *      extension is x1z; a temporary path that does not fit;
+ *   29 a platform name not accepted; the environment store on a running Windows 95; a subkey
+ *      path too long; any other registry error; a read error while a key is read;
+ *   others: the status of moving the temporary file into place (see file_move_or_copy).
+ * After a failure a key-value file holds its old contents (the temporary file keeps the new
+ * ones only when the move into place failed). The environment is changed before the registry:
+ * a registry failure leaves it changed. */
 status_t store_set_value(const char *name, const char *value, const char *store,
                          const char *section, int32_t use_subkey);
 status_t store_set_value_for_platform(const char *name, const char *value, const char *store,

@@ -21,9 +21,15 @@ std::string simi_hex(unsigned long long n);
 /* Count one call of the family; true when it must fail, with *error the error to report (the
  * switch's own, or dflt when the switch said 0). */
 bool simi_fault(sim_family family, int dflt, int *error);
+/* True when an allocation of size bytes must fail (sim_fault_mem_above); counts as fired. */
+bool simi_fault_mem_size(size_t size);
 
 /* ---- Last error (sim_core.cpp) ------------------------------------------------------------- */
 void simi_set_last_error(DWORD error);
+
+/* ---- The process (kernel32_proc.cpp) -------------------------------------------------------- */
+std::string simi_computer_name(void);
+std::string simi_module_path(void);
 
 /* ---- Reset hooks ------------------------------------------------------------------------------
  * Each model keeps its state in file-static records and registers a function that empties

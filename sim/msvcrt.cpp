@@ -1,0 +1,462 @@
+/* The C runtime on Windows paths: text-mode streams over host files, rename, access, chmod,
+ * remove, the heap and the argument vector. */
+#include "sim/model_fs.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+/* ---- Streams ------------------------------------------------------------------------------ */
+
+#define CRT_AHEAD 4096
+
+struct crt_stream {
+    FILE *file;
+    int fd;
+    std::string host;
+    char drive;
+    bool text;        /* CR LF on disk, LF in the program; Ctrl-Z ends input */
+    bool append;      /* every write goes to the end */
+    off_t off;        /* file offset of the next byte the stream reads or writes */
+    unsigned char ahead[CRT_AHEAD]; /* raw read-ahead (text mode looks one byte past a CR) */
+    off_t ahead_off;  /* file offset of ahead[0] */
+    size_t ahead_len;
+};
+
+static const char *crt_mode_names[] = {"r", "w", "r+"};
+
+/* glibc adds the bytes each call returns to its cached position; in text mode they differ
+ * from the file offsets, so the cache is dropped and ftell asks the stream (crt_seek). */
+static void crt_drop_cached_offset(crt_stream *st)
+{
+    if (st->file != NULL)
+        st->file->_offset = -1;
+}
+
+static bool crt_fill(crt_stream *st)
+{
+    ssize_t n = pread(st->fd, st->ahead, CRT_AHEAD, st->off);
+    if (n < 0)
+        return false;
+    st->ahead_off = st->off;
+    st->ahead_len = (size_t)n;
+    return true;
+}
+
+static ssize_t crt_read(void *cookie, char *buf, size_t size)
+{
+    crt_stream *st = (crt_stream *)cookie;
+    crt_drop_cached_offset(st);
+    int error = EIO;
+    if (simi_fault(SIM_READ, EIO, &error)) {
+        errno = error;
+        return -1;
+    }
+    if (size == 0)
+        return 0;
+    if (!st->text) {
+        ssize_t n = pread(st->fd, buf, size, st->off);
+        if (n > 0)
+            st->off += n;
+        return n;
+    }
+    /* Each call returns either a run of bytes that need no translation or one translated
+     * character, so the bytes glibc still holds map one to one onto the file and its
+     * position arithmetic stays right. */
+    off_t avail = st->ahead_off + (off_t)st->ahead_len - st->off;
+    if (st->off < st->ahead_off || avail < 2) {
+        if (!crt_fill(st))
+            return -1;
+        avail = (off_t)st->ahead_len;
+    }
+    if (avail <= 0)
+        return 0;
+    const unsigned char *p = st->ahead + (st->off - st->ahead_off);
+    if (p[0] == 0x1A)
+        return 0; /* Ctrl-Z: end of text input, and it stays so */
+    if (p[0] == '\r') {
+        if (avail >= 2 && p[1] == '\n') {
+            buf[0] = '\n';
+            st->off += 2;
+        } else {
+            buf[0] = '\r';
+            st->off += 1;
+        }
+        return 1;
+    }
+    size_t n = 0;
+    size_t limit = (size_t)avail < size ? (size_t)avail : size;
+    while (n < limit && p[n] != '\r' && p[n] != 0x1A)
+        n++;
+    memcpy(buf, p, n);
+    st->off += (off_t)n;
+    return (ssize_t)n;
+}
+
+static ssize_t crt_write(void *cookie, const char *buf, size_t size)
+{
+    crt_stream *st = (crt_stream *)cookie;
+    crt_drop_cached_offset(st);
+    int error = EIO;
+    if (simi_fault(SIM_WRITE, EIO, &error)) {
+        errno = error;
+        return 0;
+    }
+    if (size == 0)
+        return 0;
+    std::string raw;
+    const char *data = buf;
+    size_t len = size;
+    if (st->text) {
+        raw.reserve(size + size / 8);
+        for (size_t i = 0; i < size; i++) {
+            if (buf[i] == '\n')
+                raw += '\r';
+            raw += buf[i];
+        }
+        data = raw.data();
+        len = raw.size();
+    }
+    struct stat sb;
+    if (fstat(st->fd, &sb) != 0) {
+        errno = EIO;
+        return 0;
+    }
+    uint64_t old_size = (uint64_t)sb.st_size;
+    off_t at = st->append ? (off_t)old_size : st->off;
+    uint64_t end = (uint64_t)at + len;
+    uint64_t new_size = end > old_size ? end : old_size;
+    if (!fs_space_grow(st->drive, old_size, new_size)) {
+        errno = ENOSPC;
+        return 0;
+    }
+    if (!simi_mutation_allowed()) {
+        fs_space_shrink(st->drive, new_size, old_size);
+        errno = fs_errno_from_win32(FS_CRASH_ERROR);
+        return 0;
+    }
+    size_t done = 0;
+    while (done < len) {
+        ssize_t n = pwrite(st->fd, data + done, len - done, at + (off_t)done);
+        if (n <= 0)
+            break;
+        done += (size_t)n;
+    }
+    st->ahead_len = 0;
+    if (done < len) {
+        errno = EIO;
+        return 0;
+    }
+    st->off = at + (off_t)len;
+    return (ssize_t)size;
+}
+
+static int crt_seek(void *cookie, off64_t *pos, int whence)
+{
+    crt_stream *st = (crt_stream *)cookie;
+    off64_t base;
+    if (whence == SEEK_SET) {
+        base = 0;
+    } else if (whence == SEEK_CUR) {
+        base = st->off;
+    } else if (whence == SEEK_END) {
+        struct stat sb;
+        if (fstat(st->fd, &sb) != 0) {
+            errno = EIO;
+            return -1;
+        }
+        base = sb.st_size;
+    } else {
+        errno = EINVAL;
+        return -1;
+    }
+    off64_t target = base + *pos;
+    if (target < 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    st->off = (off_t)target;
+    *pos = target;
+    return 0;
+}
+
+static int crt_close(void *cookie)
+{
+    crt_stream *st = (crt_stream *)cookie;
+    int error = EIO;
+    bool fail = simi_fault(SIM_CLOSE, EIO, &error);
+    close(st->fd);
+    fs_open_remove(st->host);
+    std::string host = st->host;
+    delete st;
+    simi_log("fclose", simi_q(host.c_str()), fail ? "EOF" : "0");
+    if (fail) {
+        errno = error;
+        return -1;
+    }
+    return 0;
+}
+
+/* The mode text as msvcrt reads it: r, w or a, then + b t in any order (and its ignored
+ * hint letters); false for anything else. */
+static bool crt_parse_mode(const char *mode, char *kind, bool *plus, bool *text)
+{
+    if (mode == NULL || (mode[0] != 'r' && mode[0] != 'w' && mode[0] != 'a'))
+        return false;
+    *kind = mode[0];
+    *plus = false;
+    *text = true;
+    bool seen_bt = false;
+    for (const char *p = mode + 1; *p != 0; p++) {
+        switch (*p) {
+        case '+':
+            if (*plus)
+                return false;
+            *plus = true;
+            break;
+        case 'b':
+        case 't':
+            if (seen_bt)
+                return false;
+            seen_bt = true;
+            *text = *p == 't';
+            break;
+        case 'c': case 'n': case 'S': case 'R': case 'T': case 'D': case 'N': case ' ':
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+static FILE *crt_fopen_model(const char *path, const char *mode, int *err)
+{
+    char kind;
+    bool plus, text;
+    if (path == NULL || !crt_parse_mode(mode, &kind, &plus, &text)) {
+        *err = EINVAL;
+        return NULL;
+    }
+    if (simi_fault(SIM_OPEN, EACCES, err))
+        return NULL;
+    fs_entry e;
+    DWORD werr = 0;
+    if (!fs_resolve(path, &e, &werr)) {
+        *err = fs_errno_from_win32(werr);
+        return NULL;
+    }
+    bool writes = kind != 'r' || plus;
+    if (e.r.is_dir || (e.r.exists && writes && fs_is_readonly(e.r.host))) {
+        *err = EACCES;
+        return NULL;
+    }
+    if (!e.r.exists && kind == 'r') {
+        *err = ENOENT;
+        return NULL;
+    }
+    struct stat sb;
+    uint64_t old_size = e.r.exists && stat(e.r.host.c_str(), &sb) == 0 ? (uint64_t)sb.st_size : 0;
+    bool truncates = e.r.exists && kind == 'w' && old_size > 0;
+    if ((!e.r.exists || truncates) && !simi_mutation_allowed()) {
+        *err = fs_errno_from_win32(FS_CRASH_ERROR);
+        return NULL;
+    }
+    int flags = O_RDWR | O_CREAT;
+    if (kind == 'w')
+        flags |= O_TRUNC;
+    int fd = open(e.r.host.c_str(), flags, 0666);
+    if (fd < 0) {
+        *err = errno == ENOENT ? ENOENT : EACCES;
+        return NULL;
+    }
+    if (truncates) {
+        fs_space_shrink(e.r.drive, old_size, 0);
+        fs_times_forget(e.r.host);
+    }
+    crt_stream *st = new crt_stream();
+    st->fd = fd;
+    st->host = e.r.host;
+    st->drive = e.r.drive;
+    st->text = text;
+    st->append = kind == 'a';
+    cookie_io_functions_t io = {crt_read, crt_write, crt_seek, crt_close};
+    int which = plus ? 2 : (kind == 'r' ? 0 : 1);
+    FILE *f = fopencookie(st, crt_mode_names[which], io);
+    if (f == NULL) {
+        close(fd);
+        delete st;
+        *err = ENOMEM;
+        return NULL;
+    }
+    st->file = f;
+    fs_open_add(st->host);
+    return f;
+}
+
+FILE *crt_fopen(const char *path, const char *mode)
+{
+    int err = 0;
+    FILE *f = crt_fopen_model(path, mode, &err);
+    std::string args = simi_q(path) + ", " + simi_q(mode);
+    if (f == NULL) {
+        errno = err;
+        simi_log("fopen", args, "NULL errno " + simi_num(err));
+        return NULL;
+    }
+    simi_log("fopen", args, simi_hex((uintptr_t)f));
+    return f;
+}
+
+/* ---- Names -------------------------------------------------------------------------------- */
+
+static int crt_result(const char *name, const std::string &args, DWORD werr)
+{
+    if (werr == 0) {
+        simi_log(name, args, "0");
+        return 0;
+    }
+    int err = fs_errno_from_win32(werr);
+    simi_set_last_error(werr == FS_ERROR_NO_DRIVE ? ERROR_FILE_NOT_FOUND : werr);
+    errno = err;
+    simi_log(name, args, "-1 errno " + simi_num(err));
+    return -1;
+}
+
+int crt_rename(const char *from, const char *to)
+{
+    std::string args = simi_q(from) + ", " + simi_q(to);
+    int err = 0;
+    if (simi_fault(SIM_RENAME, EACCES, &err)) {
+        errno = err;
+        simi_log("rename", args, "-1 errno " + simi_num(err));
+        return -1;
+    }
+    return crt_result("rename", args, fs_move(from, to, false, true, true));
+}
+
+int crt_remove(const char *path)
+{
+    std::string args = simi_q(path);
+    int err = 0;
+    if (simi_fault(SIM_DELETE, EACCES, &err)) {
+        errno = err;
+        simi_log("remove", args, "-1 errno " + simi_num(err));
+        return -1;
+    }
+    return crt_result("remove", args, fs_delete(path));
+}
+
+static DWORD crt_access_model(const char *path, int mode)
+{
+    if (path == NULL || (mode & ~6) != 0)
+        return ERROR_INVALID_PARAMETER;
+    fs_entry e;
+    DWORD werr = 0;
+    if (!fs_resolve(path, &e, &werr))
+        return werr;
+    if (!e.r.exists)
+        return ERROR_FILE_NOT_FOUND;
+    if ((mode & 2) != 0 && !e.r.is_dir && fs_is_readonly(e.r.host))
+        return ERROR_ACCESS_DENIED;
+    return 0;
+}
+
+int crt_access(const char *path, int mode)
+{
+    return crt_result("_access", simi_q(path) + ", " + simi_num(mode),
+                      crt_access_model(path, mode));
+}
+
+static DWORD crt_chmod_model(const char *path, int mode)
+{
+    if (path == NULL)
+        return ERROR_INVALID_PARAMETER;
+    fs_entry e;
+    DWORD werr = 0;
+    if (!fs_resolve(path, &e, &werr))
+        return werr;
+    if (!e.r.exists)
+        return ERROR_FILE_NOT_FOUND;
+    if (!simi_mutation_allowed())
+        return FS_CRASH_ERROR;
+    if (!fs_set_readonly(e.r.host, (mode & CRT_S_IWRITE) == 0))
+        return ERROR_ACCESS_DENIED;
+    return 0;
+}
+
+int crt_chmod(const char *path, int mode)
+{
+    return crt_result("_chmod", simi_q(path) + ", " + simi_hex((unsigned)mode),
+                      crt_chmod_model(path, mode));
+}
+
+/* ---- Heap --------------------------------------------------------------------------------- */
+
+static long crt_live;
+
+long sim_live_blocks(void)
+{
+    return crt_live;
+}
+
+void *crt_malloc(size_t n)
+{
+    int err = ENOMEM;
+    bool fail = simi_fault(SIM_MEM, ENOMEM, &err) || simi_fault_mem_size(n);
+    void *p = fail ? NULL : malloc(n == 0 ? 1 : n);
+    if (p == NULL) {
+        errno = err;
+        simi_log("malloc", simi_num((long long)n), "NULL");
+        return NULL;
+    }
+    crt_live++;
+    simi_log("malloc", simi_num((long long)n), simi_hex((uintptr_t)p));
+    return p;
+}
+
+void crt_free(void *p)
+{
+    simi_log("free", simi_hex((uintptr_t)p), "");
+    if (p == NULL)
+        return;
+    crt_live--;
+    free(p);
+}
+
+/* ---- Arguments ---------------------------------------------------------------------------- */
+
+static std::vector<std::string> crt_arg_text;
+static std::vector<char *> crt_argv;
+
+/* Blocks live across a reset still count: whoever took them frees them later. */
+static void crt_reset(void)
+{
+    crt_arg_text.clear();
+}
+
+static bool crt_registered = simi_on_reset(crt_reset);
+
+void sim_set_args(int argc, const char *const *argv)
+{
+    crt_arg_text.clear();
+    for (int i = 0; i < argc; i++)
+        crt_arg_text.push_back(argv != NULL && argv[i] != NULL ? argv[i] : "");
+    (void)crt_registered;
+}
+
+void crt_args(int *argc, char ***argv)
+{
+    crt_argv.clear();
+    if (crt_arg_text.empty())
+        crt_arg_text.push_back(simi_module_path()); /* as started with no arguments */
+    for (std::string &a : crt_arg_text)
+        crt_argv.push_back(&a[0]);
+    crt_argv.push_back(NULL);
+    *argc = (int)crt_arg_text.size();
+    *argv = crt_argv.data();
+    simi_log("__getmainargs", "", simi_num(*argc));
+}

@@ -1,0 +1,110 @@
+#!/bin/sh
+# Runs a Windows test program under Wine and passes its exit status through.
+#
+#   sh wine-test.sh EXE [ARGS...]                  a throw-away Wine prefix for this one run
+#   sh wine-test.sh --prefix DIR EXE [ARGS...]     the prefix made earlier by --create DIR
+#   sh wine-test.sh --create DIR                   make a fresh prefix in DIR (replaces DIR)
+#   sh wine-test.sh --remove DIR                   stop its Wine server and delete DIR
+#
+# DIR is a scratch folder of its own (the prefix is DIR/pfx, Wine's home folder DIR).
+#
+# CTest makes one prefix per test run (--create as a fixture's set-up, --remove as its
+# clean-up), so the slow prefix creation happens once, not once per test program.
+#
+# Wine runs without a display and with its debug output off. Invoked as root, it runs as the
+# unprivileged uid/gid 65534 instead: as root, Wine ignores the read-only attribute (the Unix
+# write bits) and the file tests would see a different platform. The program is copied into the
+# prefix's C: drive, so that user can read it wherever the build tree lives.
+set -eu
+
+RUNAS=""
+OWNER=""
+if [ "$(id -u)" = 0 ] && [ "${VX_WINE_AS_ROOT:-0}" != 1 ]; then
+    RUNAS="setpriv --reuid=65534 --regid=65534 --clear-groups"
+    OWNER=65534:65534
+fi
+
+# Wine with a clean environment: no display, no debug channels, no offer to install the .NET
+# and HTML engines when the prefix is made.
+wine_env() {
+    work=$1
+    shift
+    $RUNAS env -i PATH="$PATH" HOME="$work" WINEPREFIX="$work/pfx" WINEDEBUG=-all \
+        WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8 "$@"
+}
+
+die() {
+    echo "wine-test.sh: $*" >&2
+    exit 2
+}
+
+create_prefix() {
+    work=$1
+    case $work in /*) ;; *) die "the folder must be an absolute path: $work" ;; esac
+    remove_prefix "$work"
+    mkdir -p "$work/pfx"
+    [ -z "$OWNER" ] || chown "$OWNER" "$work" "$work/pfx"
+    if ! wine_env "$work" wineboot -i >"$work/wineboot.log" 2>&1; then
+        cat "$work/wineboot.log" >&2
+        die "could not create a Wine prefix in $work"
+    fi
+    wine_env "$work" wineserver -w
+    [ -d "$work/pfx/drive_c" ] || die "the Wine prefix in $work has no C: drive"
+    mkdir -p "$work/pfx/drive_c/vxtests"
+    [ -z "$OWNER" ] || chown "$OWNER" "$work/pfx/drive_c/vxtests"
+}
+
+remove_prefix() {
+    work=$1
+    if [ -d "$work/pfx" ]; then
+        wine_env "$work" wineserver -k >/dev/null 2>&1 || true
+        wine_env "$work" wineserver -w >/dev/null 2>&1 || true
+    fi
+    rm -rf "$work"
+}
+
+run_in_prefix() {
+    work=$1
+    exe=$2
+    shift 2
+    [ -f "$exe" ] || die "no such program: $exe"
+    [ -d "$work/pfx/drive_c/vxtests" ] || die "no Wine prefix in $work (make it with --create)"
+    # A folder of its own per run, so that programs running side by side do not meet.
+    scratch=$(mktemp -d "$work/pfx/drive_c/vxtests/run.XXXXXX")
+    name=$(basename "$exe")
+    cp "$exe" "$scratch/$name"
+    chmod 755 "$scratch"
+    chmod 644 "$scratch/$name"
+    [ -z "$OWNER" ] || chown -R "$OWNER" "$scratch"
+    status=0
+    (cd "$scratch" && wine_env "$work" wine "$scratch/$name" "$@") || status=$?
+    rm -rf "$scratch"
+    return $status
+}
+
+[ $# -ge 1 ] || die "usage: wine-test.sh [--prefix DIR] EXE [ARGS...] | --create DIR | --remove DIR"
+case $1 in
+    --create)
+        [ $# -eq 2 ] || die "usage: wine-test.sh --create DIR"
+        create_prefix "$2"
+        ;;
+    --remove)
+        [ $# -eq 2 ] || die "usage: wine-test.sh --remove DIR"
+        remove_prefix "$2"
+        ;;
+    --prefix)
+        [ $# -ge 3 ] || die "usage: wine-test.sh --prefix DIR EXE [ARGS...]"
+        work=$2
+        shift 2
+        run_in_prefix "$work" "$@"
+        ;;
+    *)
+        base=$(mktemp -d "${TMPDIR:-/tmp}/vx-wine.XXXXXX")
+        trap 'remove_prefix "$base"' EXIT
+        trap 'exit 130' INT TERM
+        create_prefix "$base"
+        status=0
+        run_in_prefix "$base" "$@" || status=$?
+        exit $status
+        ;;
+esac

@@ -1,0 +1,196 @@
+/* The plain copy and the move, on the simulation and against the real calls. */
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/os.h"
+#include "support/workstation.h"
+#include "transfer/transfer.h"
+
+namespace {
+
+std::vector<uint32_t> g_progress;
+int g_cancel_after; /* cancel with 8 at this call of the cancel callback; 0 never */
+int g_cancel_calls;
+
+void record_progress(int32_t user, uint32_t bytes)
+{
+    EXPECT_EQ(user, 77);
+    g_progress.push_back(bytes);
+}
+
+status_t cancel_at(int32_t user)
+{
+    EXPECT_EQ(user, 77);
+    return ++g_cancel_calls == g_cancel_after ? STATUS_CANCELLED : STATUS_OK;
+}
+
+std::string bytes_of(size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char &c : s)
+        c = (char)(gen() & 0xFF);
+    return s;
+}
+
+status_t copy(const std::string &from, const std::string &to, truth_t append = 0)
+{
+    char label[1] = "";
+    return transfer_file(from.c_str(), to.c_str(), append, 0, 0, 0, 0, 0, 0, label, "", NULL,
+                         record_progress, cancel_at, 77, 0, 0, NULL, NULL);
+}
+
+class TransferTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = ws_fresh();
+        ASSERT_FALSE(dir.empty());
+        src = ws_join(dir, "SETUP.EXE");
+        dst = ws_join(dir, "copy.exe");
+        g_progress.clear();
+        g_cancel_after = 0;
+        g_cancel_calls = 0;
+    }
+    std::string dir, src, dst;
+};
+
+TEST_F(TransferTest, PlainCopyKeepsEveryByteAcrossBlockBoundaries)
+{
+    const size_t sizes[] = {0, 1, 383, 49151, 49152, 49153, 98304, 100000, 3 * 49152 + 7};
+    for (size_t n : sizes) {
+        SCOPED_TRACE("size " + std::to_string(n));
+        std::string data = bytes_of(n, (unsigned)n);
+        ASSERT_TRUE(ws_write_file(src, data));
+        ASSERT_TRUE(ws_write_file(dst, "older and longer contents of the target"));
+        g_progress.clear();
+        ASSERT_EQ(copy(src, dst), STATUS_OK);
+        std::string got;
+        ASSERT_TRUE(ws_read_file(dst, &got));
+        EXPECT_TRUE(got == data);
+        std::string again;
+        ASSERT_TRUE(ws_read_file(src, &again));
+        EXPECT_TRUE(again == data) << "the source changed";
+        /* One call per block, the last one short (0 for a whole number of blocks), then the
+         * cluster slack. */
+        ASSERT_EQ(g_progress.size(), n / 49152 + 2);
+        uint64_t sum = 0;
+        for (size_t i = 0; i + 1 < g_progress.size(); i++)
+            sum += g_progress[i];
+        EXPECT_EQ(sum, n);
+    }
+}
+
+TEST_F(TransferTest, AppendAddsToTheTargetAndCountsOnlyTheBytesAppended)
+{
+    ASSERT_TRUE(ws_write_file(src, "tail"));
+    ASSERT_TRUE(ws_write_file(dst, "head-"));
+    ASSERT_EQ(copy(src, dst, 1), STATUS_OK);
+    std::string got;
+    ASSERT_TRUE(ws_read_file(dst, &got));
+    EXPECT_EQ(got, "head-tail");
+    ASSERT_EQ(g_progress.size(), 2u);
+    EXPECT_EQ(g_progress[0], 4u);
+}
+
+TEST_F(TransferTest, ReadOnlyTargetIsOverwritten)
+{
+    ASSERT_TRUE(ws_write_file(src, "new"));
+    ASSERT_TRUE(ws_write_file(dst, "old"));
+    ASSERT_EQ(crt_chmod(dst.c_str(), CRT_S_IREAD), 0);
+    EXPECT_EQ(copy(src, dst), STATUS_OK);
+    std::string got;
+    ASSERT_TRUE(ws_read_file(dst, &got));
+    EXPECT_EQ(got, "new");
+}
+
+TEST_F(TransferTest, CancelAfterTheFirstBlockLeavesThatBlockInAClosedTarget)
+{
+    std::string data = bytes_of(100000, 1);
+    ASSERT_TRUE(ws_write_file(src, data));
+    g_cancel_after = 1;
+    EXPECT_EQ(copy(src, dst), STATUS_CANCELLED);
+    std::string got;
+    ASSERT_TRUE(ws_read_file(dst, &got));
+    EXPECT_TRUE(got == data.substr(0, 49152));
+    EXPECT_TRUE(DeleteFileA(dst.c_str())) << "the target was left open";
+}
+
+TEST_F(TransferTest, FailuresToOpenAndRefusedModes)
+{
+    ASSERT_TRUE(ws_write_file(src, "abc"));
+    ASSERT_TRUE(ws_write_file(dst, "keep"));
+    char label[1] = "";
+    struct {
+        const char *what;
+        status_t rc;
+    } rows[] = {
+        {"missing source", copy(ws_join(dir, "none.exe"), dst)},
+        {"target directory missing", copy(src, ws_join(dir, "no\\such.exe"))},
+        {"decompress", transfer_file(src.c_str(), dst.c_str(), 0, 1, 0, 0, 0, 0, 0, label, "",
+                                     NULL, NULL, NULL, 0, 0, 0, NULL, NULL)},
+        {"split", transfer_file(src.c_str(), dst.c_str(), 0, 1, 1, 0, 1, 2, 0, label, "", NULL,
+                                NULL, NULL, 0, 0, 0, NULL, NULL)},
+        {"compress", transfer_single(src.c_str(), dst.c_str(), 0, 0, 1, 0, 0, label, "", NULL,
+                                     NULL, NULL, 0, 0, 0, NULL)},
+        {"volumes", transfer_single(src.c_str(), dst.c_str(), 1, 0, 0, 0, 0, label, "", NULL,
+                                    NULL, NULL, 0, 0, 0, NULL)},
+    };
+    const status_t expected[] = {STATUS_NOT_FOUND, STATUS_WRITE_ERROR, STATUS_FAILED,
+                                 STATUS_FAILED,    STATUS_FAILED,      STATUS_FAILED};
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; i++)
+        EXPECT_EQ(rows[i].rc, expected[i]) << rows[i].what;
+    std::string got;
+    ASSERT_TRUE(ws_read_file(dst, &got));
+    EXPECT_EQ(got, "keep") << "a refused copy touched the target";
+}
+
+TEST_F(TransferTest, CopyCarriesTheTimeStamps)
+{
+    ASSERT_TRUE(ws_write_file(src, "abc"));
+    HFILE h = _lopen(src.c_str(), OF_READWRITE);
+    ASSERT_NE(h, HFILE_ERROR);
+    FILETIME t = {0x12345670u, 0x01C00000u};
+    ASSERT_TRUE(SetFileTime((HANDLE)(intptr_t)h, &t, &t, &t));
+    _lclose(h);
+    ASSERT_EQ(copy(src, dst), STATUS_OK);
+    h = _lopen(dst.c_str(), OF_READ);
+    ASSERT_NE(h, HFILE_ERROR);
+    FILETIME w = {0, 0};
+    EXPECT_TRUE(GetFileTime((HANDLE)(intptr_t)h, NULL, NULL, &w));
+    _lclose(h);
+    EXPECT_EQ(w.dwLowDateTime, t.dwLowDateTime);
+    EXPECT_EQ(w.dwHighDateTime, t.dwHighDateTime);
+}
+
+TEST_F(TransferTest, MoveRenamesReplacesOrRefusesAMissingSource)
+{
+    ASSERT_TRUE(ws_write_file(src, "first"));
+    /* A plain rename reports the size raised to whole clusters, once. */
+    EXPECT_EQ(file_move_or_copy(src.c_str(), dst.c_str(), 0, 5, record_progress, NULL, 77),
+              STATUS_OK);
+    ASSERT_EQ(g_progress.size(), 1u);
+    EXPECT_GE(g_progress[0], 5u);
+    EXPECT_FALSE(ws_file_exists(src));
+
+    /* Onto an existing target: replaced, without progress. */
+    ASSERT_TRUE(ws_write_file(src, "second"));
+    g_progress.clear();
+    EXPECT_EQ(file_move_or_copy(src.c_str(), dst.c_str(), 0, 6, record_progress, NULL, 77),
+              STATUS_OK);
+    EXPECT_TRUE(g_progress.empty());
+    std::string got;
+    ASSERT_TRUE(ws_read_file(dst, &got));
+    EXPECT_EQ(got, "second");
+    EXPECT_FALSE(ws_file_exists(src));
+
+    EXPECT_EQ(file_move_or_copy(src.c_str(), dst.c_str(), 0, 0, NULL, NULL, 0),
+              STATUS_NOT_FOUND);
+    ASSERT_TRUE(ws_read_file(dst, &got));
+    EXPECT_EQ(got, "second");
+}
+
+} // namespace

@@ -138,6 +138,12 @@ static std::string prof_path(const char *file)
 
 /* ---- Reading ------------------------------------------------------------------------------ */
 
+/* The default loses its trailing blanks and its outer quotes; leading blanks stay. */
+static std::string prof_default(const char *def)
+{
+    return prof_unquote(prof_trim(def != NULL ? def : "", false, true));
+}
+
 static DWORD prof_copy_text(const std::string &text, LPSTR buf, DWORD size)
 {
     DWORD n = text.size() < size - 1 ? (DWORD)text.size() : size - 1;
@@ -149,9 +155,13 @@ static DWORD prof_copy_text(const std::string &text, LPSTR buf, DWORD size)
 /* A list of names, each ended by a NUL, and one NUL more; the count excludes the last NUL.
  * A list that does not fit fully (also one of exactly size bytes) is cut to size-2 bytes and
  * one NUL, and the count is size-2: the measured behaviour. The documented one ends a cut
- * list with two NULs instead, the second in the last byte of the buffer. */
-static DWORD prof_copy_list(const std::vector<std::string> &names, LPSTR buf, DWORD size)
+ * list with two NULs instead, the second in the last byte of the buffer. An empty list is one
+ * NUL, or the default when there is one. */
+static DWORD prof_copy_list(const std::vector<std::string> &names, const char *def, LPSTR buf,
+                            DWORD size)
 {
+    if (names.empty())
+        return prof_copy_text(prof_default(def), buf, size);
     std::string all;
     for (const std::string &n : names)
         all += n + '\0';
@@ -168,12 +178,6 @@ static DWORD prof_copy_list(const std::vector<std::string> &names, LPSTR buf, DW
     memcpy(buf, all.data(), size - 2);
     buf[size - 2] = '\0';
     return size - 2;
-}
-
-/* The default loses its trailing blanks and its outer quotes; leading blanks stay. */
-static std::string prof_default(const char *def)
-{
-    return prof_unquote(prof_trim(def != NULL ? def : "", false, true));
 }
 
 static DWORD prof_get(const char *section, const char *key, const char *def, LPSTR buf,
@@ -197,7 +201,7 @@ static DWORD prof_get(const char *section, const char *key, const char *def, LPS
         for (const prof_section &s : f)
             if (s.header && !s.name.empty())
                 names.push_back(s.name);
-        return prof_copy_list(names, buf, size);
+        return prof_copy_list(names, def, buf, size);
     }
     prof_section *s = prof_find_section(&f, section);
     if (s == NULL)
@@ -207,7 +211,7 @@ static DWORD prof_get(const char *section, const char *key, const char *def, LPS
         for (const prof_entry &e : s->entries)
             if (e.has_value && (e.name.empty() || e.name[0] != ';'))
                 names.push_back(e.name);
-        return prof_copy_list(names, buf, size);
+        return prof_copy_list(names, def, buf, size);
     }
     prof_entry *e = prof_find_entry(s, key);
     if (e == NULL || !e->has_value)

@@ -21,4 +21,8 @@ bool ws_file_exists(const std::string &win_path);
 /* win_path\name */
 std::string ws_join(const std::string &dir, const std::string &name);
 
+/* Remove a key below HKEY_LOCAL_MACHINE with everything under it, for tests that made one
+ * there (the simulation forgets its registry at the next ws_fresh() anyway). */
+void ws_reg_delete_tree(const std::string &hklm_path);
+
 #endif

@@ -24,3 +24,8 @@ bool ws_on_wine(void)
 {
     return false;
 }
+
+void ws_reg_delete_tree(const std::string &)
+{
+    /* sim_reset() in the next ws_fresh() empties the simulated registry. */
+}

@@ -33,3 +33,30 @@ bool ws_on_wine(void)
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
 }
+
+static void ws_delete_key(HKEY parent, const char *name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
+        return;
+    char sub[256];
+    DWORD len = sizeof sub;
+    /* Always the first subkey: each deletion renumbers the rest. */
+    while (RegEnumKeyExA(key, 0, sub, &len, NULL, NULL, NULL, NULL) == ERROR_SUCCESS) {
+        ws_delete_key(key, sub);
+        len = sizeof sub;
+        HKEY probe;
+        if (RegOpenKeyExA(key, sub, 0, KEY_READ, &probe) == ERROR_SUCCESS) {
+            RegCloseKey(probe); /* could not be removed: stop rather than loop */
+            break;
+        }
+    }
+    RegCloseKey(key);
+    RegDeleteKeyA(parent, name);
+}
+
+void ws_reg_delete_tree(const std::string &hklm_path)
+{
+    if (!hklm_path.empty())
+        ws_delete_key(HKEY_LOCAL_MACHINE, hklm_path.c_str());
+}

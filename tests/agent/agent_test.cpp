@@ -1,0 +1,598 @@
+/* The agent's pass on a simulated office: what is started, what is shown, what is connected. */
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "agent/agent.h"
+#include "platform/path.h"
+#include "sim/sim.h"
+
+namespace {
+
+const std::string TEXT_22 =
+    "The Vornex Client Software Agent was unable to find your local Vornex home. Please run the "
+    "agent KLAGENT.EXE from the shared Vornex home designated by your system administrator.";
+const std::string TEXT_27 =
+    "The Vornex Client Software Agent has determined that you are not a registered user of the "
+    "shared Vornex home designated by your system administrator. Please ask your system "
+    "administrator to register you.";
+const std::string TEXT_29 =
+    "The Vornex Client Software Agent has experienced unexpected difficulties. Please make sure "
+    "you are connected to the appropriate server and volume and try again, or ask your system "
+    "administrator for help.";
+const std::string TEXT_OTHER =
+    "An unknown error has occured, please try again or contact Vornex Support";
+const std::string TEXT_SPAWN = "An unknown error occured while spawning the executable.";
+
+const char *const VORNEX = "SOFTWARE\\VORNEX";
+const char *const HOME_KEY = "SOFTWARE\\VORNEX\\VORNEX_HOMES\\OFFICE";
+
+void put(const std::string &path, const std::string &text)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string local_value(const char *name)
+{
+    std::string data;
+    DWORD type = 0;
+    if (!sim_reg_get(NULL, HKEY_LOCAL_MACHINE, VORNEX, name, &type, &data))
+        return "<missing>";
+    return data.substr(0, data.find('\0'));
+}
+
+/* A file server VXSERVER with the shared home on share APPS (S:\VORNEX) and the clients
+ * directory on share CLIENTS; a workstation PC1 with the agent on C:. Tests adjust the maps
+ * and files, then run() builds the workstation and runs one pass. */
+class Office : public ::testing::Test {
+protected:
+    std::string host;
+    std::string apps;
+    std::string clients;
+    std::map<std::string, std::string> local;
+    std::map<std::string, std::map<std::string, std::string>> server;
+    std::string module = "C:\\VORNEX\\KLAGENT.EXE";
+    bool connect_s = true;
+
+    void SetUp() override
+    {
+        sim_reset();
+        host = sim_make_temp_dir();
+        apps = host + "/apps";
+        clients = host + "/clients";
+        std::filesystem::create_directories(host + "/c/VORNEX");
+        put(apps + "/VORNEX/bin/vxinst.exe", "MZ");
+        put(apps + "/VORNEX/vxinst/VCSM.ini", "[Vornex]\r\nHOST_MACHINE=VXSERVER\r\nBACKUP=OFFICE\r\n");
+        put(apps + "/VORNEX/vxinst/clients.ini", "[PC1]\r\nTIMESTAMP=3.2.2\r\n");
+        put(clients + "/newclnts.ini", "");
+        local = {{"VORNEX_HOME", "C:\\VORNEX"},     {"SHARED_VORNEX_HOME", "S:\\VORNEX"},
+                 {"CLIENTNAME", "PC1"},             {"HOST_MACHINE", "VXSERVER"},
+                 {"VORNEX_HOME_SHARE", "APPS"},     {"TIMESTAMP", "3.2.2"}};
+        server = {{VORNEX, {{"VORNEX_HOME", "D:\\VORNEX"}}},
+                  {HOME_KEY, {{"VORNEX_HOME", "D:\\APPS\\VORNEX"}, {"CLIENTS_DIR_SHARE", "CLIENTS"}}}};
+    }
+
+    void TearDown() override
+    {
+        EXPECT_EQ(sim_open_keys(), 0);
+        EXPECT_EQ(sim_open_files(), 0);
+        EXPECT_EQ(sim_live_blocks(), 0);
+        sim_reset();
+        sim_cleanup_temp_dirs();
+    }
+
+    void client_list(const std::string &text) { put(apps + "/VORNEX/vxinst/clients.ini", text); }
+    void new_client_list(const std::string &text) { put(clients + "/newclnts.ini", text); }
+
+    void build(const std::vector<std::string> &args)
+    {
+        sim_add_drive('C', DRIVE_FIXED, (host + "/c").c_str());
+        sim_add_machine("VXSERVER");
+        sim_add_share("VXSERVER", "APPS", apps.c_str());
+        sim_add_share("VXSERVER", "CLIENTS", clients.c_str());
+        if (connect_s)
+            sim_connect('S', "\\\\VXSERVER\\APPS");
+        for (const auto &v : local)
+            sim_reg_set_text(NULL, HKEY_LOCAL_MACHINE, VORNEX, v.first.c_str(), v.second.c_str());
+        for (const auto &k : server)
+            for (const auto &v : k.second)
+                sim_reg_set_text("VXSERVER", HKEY_LOCAL_MACHINE, k.first.c_str(), v.first.c_str(),
+                                 v.second.c_str());
+        sim_set_module_path(module.c_str());
+        std::vector<const char *> argv{module.c_str()};
+        for (const std::string &a : args)
+            argv.push_back(a.c_str());
+        sim_set_args((int)argv.size(), argv.data());
+    }
+
+    void run(const std::vector<std::string> &args = {})
+    {
+        build(args);
+        char tail[] = "";
+        EXPECT_EQ(WinMain((HINSTANCE)(uintptr_t)0x400000, NULL, tail, SW_SHOWNORMAL), 0);
+    }
+
+    /* "current", "exec <command line>" or "box <text>", one line per event. */
+    std::string outcome()
+    {
+        std::string r;
+        for (const sim_exec &e : sim_execs()) {
+            EXPECT_EQ(e.show, (UINT)SW_SHOWNORMAL);
+            r += (r.empty() ? "" : "\n") + std::string("exec ") + e.command_line;
+        }
+        for (const sim_message_box &b : sim_message_boxes()) {
+            EXPECT_EQ(b.owner, (HWND)NULL);
+            EXPECT_EQ(b.caption, "Vornex Client Software Agent");
+            EXPECT_EQ(b.style, MB_OK | MB_ICONEXCLAMATION);
+            r += (r.empty() ? "" : "\n") + std::string("box ") + b.text;
+        }
+        return r.empty() ? "current" : r;
+    }
+
+    static std::vector<sim_net_attempt> attempts_on(char letter)
+    {
+        std::vector<sim_net_attempt> r;
+        for (const sim_net_attempt &a : sim_net_attempts())
+            if (!a.local.empty() && toupper((unsigned char)a.local[0]) == letter)
+                r.push_back(a);
+        return r;
+    }
+};
+
+const std::string CONFIGURE = "exec S:\\VORNEX\\bin\\vxinst.exe /configure";
+
+/* ---- Registration and currency ------------------------------------------------------------ */
+
+TEST_F(Office, TimeStampsDecideBetweenSilenceAndTheInstaller)
+{
+    struct row {
+        const char *name, *local_stamp, *client_list, *new_client_list;
+        std::string expected;
+    } rows[] = {
+        {"equal", "3.2.2", "[PC1]\r\nTIMESTAMP=3.2.2\r\n", "", "current"},
+        {"server newer", "3.2.2", "[PC1]\r\nTIMESTAMP=3.2.3\r\n", "", CONFIGURE},
+        {"client newer", "3.2.3", "[PC1]\r\nTIMESTAMP=3.2.2\r\n", "", CONFIGURE},
+        {"commas separate like stops", "3.2.2", "[PC1]\r\nTIMESTAMP=3,2,2\r\n", "", "current"},
+        {"1.10 is not 1.1", "1.10", "[PC1]\r\nTIMESTAMP=1.1\r\n", "", CONFIGURE},
+        {"only the new-client list", "3.2.2", "[OTHER]\r\nTIMESTAMP=1\r\n",
+         "[PC1]\r\nTIMESTAMP=3.2.2\r\n", "current"},
+        {"the client list wins", "3.2.2", "[PC1]\r\nTIMESTAMP=3.2.2\r\n",
+         "[PC1]\r\nTIMESTAMP=9\r\n", "current"},
+        {"empty in the list, none in the new list", "3.2.2", "[PC1]\r\nTIMESTAMP=\r\n", "",
+         "box " + TEXT_27},
+        {"in neither list", "3.2.2", "[OTHER]\r\nTIMESTAMP=3.2.2\r\n", "[X]\r\nTIMESTAMP=3\r\n",
+         "box " + TEXT_27},
+        {"client lists missing", "3.2.2", "", "", "box " + TEXT_27},
+    };
+    for (const row &r : rows) {
+        SetUp();
+        local["TIMESTAMP"] = r.local_stamp;
+        client_list(r.client_list);
+        new_client_list(r.new_client_list);
+        run();
+        EXPECT_EQ(outcome(), r.expected) << r.name;
+    }
+}
+
+TEST_F(Office, MissingLocalSettingsGetTheirTexts)
+{
+    struct row {
+        const char *missing;
+        std::string expected;
+    } rows[] = {
+        {"VORNEX_HOME", "box " + TEXT_22},        {"CLIENTNAME", "box " + TEXT_22},
+        {"TIMESTAMP", "box " + TEXT_22},          {"HOST_MACHINE", "box " + TEXT_OTHER},
+        {"SHARED_VORNEX_HOME", "box " + TEXT_OTHER}, {"VORNEX_HOME_SHARE", "current"},
+    };
+    for (const row &r : rows) {
+        SetUp();
+        local.erase(r.missing);
+        run();
+        EXPECT_EQ(outcome(), r.expected) << r.missing << " missing";
+    }
+}
+
+/* The registry-family ordinal (1-based) of the first call named name whose arguments hold
+ * text, in the call log of a clean run; 0 when there is none. */
+unsigned registry_ordinal(const char *name, const std::string &text)
+{
+    unsigned n = 0;
+    for (const sim_call &c : sim_calls()) {
+        if (c.name.compare(0, 3, "Reg") != 0)
+            continue;
+        n++;
+        if (c.name == name && c.args.find(text) != std::string::npos)
+            return n;
+    }
+    return 0;
+}
+
+TEST_F(Office, WithoutTheServersTimeStampNothingIsCompared)
+{
+    /* An empty local time stamp would equal an unread server time stamp. */
+    local["TIMESTAMP"] = "";
+    build({});
+    int32_t current = 7;
+    ASSERT_EQ(agent_check_current("C:\\VORNEX", START_LOCAL, &current), STATUS_OK);
+    EXPECT_EQ(current, 0);
+    /* The read of CLIENTS_DIR after it was stored: the query with the path buffer's size. */
+    unsigned nth = registry_ordinal("RegQueryValueExA", "\"CLIENTS_DIR\", 259");
+    ASSERT_GT(nth, 0u);
+    unsigned calls = sim_calls_in_family(SIM_REGISTRY);
+
+    SetUp();
+    local["TIMESTAMP"] = "";
+    build({});
+    sim_fault(SIM_REGISTRY, nth, false, ERROR_ACCESS_DENIED);
+    current = 7;
+    EXPECT_EQ(agent_check_current("C:\\VORNEX", START_LOCAL, &current), STATUS_ACCESS_DENIED);
+    EXPECT_EQ(current, 0);
+    for (const sim_call &c : sim_calls())
+        EXPECT_EQ(c.args.find("\"TIMESTAMP\""), std::string::npos) << c.name << " " << c.args;
+
+    /* Whatever registry call fails, a client that is not current is never found current. */
+    for (unsigned k = 1; k <= calls; k++) {
+        SetUp();
+        local["TIMESTAMP"] = "";
+        build({});
+        sim_fault(SIM_REGISTRY, k, true, 0);
+        current = 7;
+        status_t rc = agent_check_current("C:\\VORNEX", START_LOCAL, &current);
+        EXPECT_EQ(current, 0) << "registry fault from call " << k << ", status " << rc;
+    }
+}
+
+TEST_F(Office, ServerTimeStampLookupReportsWhyItFailed)
+{
+    build({});
+    char stamp[1024] = "untouched";
+    /* CLIENTS_DIR is not written yet: its lookup's own status. */
+    EXPECT_EQ(agent_read_server_timestamp("S:\\VORNEX", "PC1", stamp), STATUS_NOT_FOUND);
+    EXPECT_STREQ(stamp, "untouched");
+    sim_reg_set_text(NULL, HKEY_LOCAL_MACHINE, VORNEX, "CLIENTS_DIR", "z:\\");
+    sim_connect('Z', "\\\\VXSERVER\\CLIENTS");
+    EXPECT_EQ(agent_read_server_timestamp("S:\\VORNEX", "PC1", stamp), STATUS_OK);
+    EXPECT_STREQ(stamp, "3.2.2");
+    EXPECT_EQ(agent_read_server_timestamp("S:\\VORNEX", "NOBODY", stamp), STATUS_VALUE_ABSENT);
+    /* A client list whose path does not fit is not read under a cut name. */
+    std::string long_home = "S:\\" + std::string(245, 'D');
+    EXPECT_EQ(agent_read_server_timestamp(long_home.c_str(), "PC1", stamp), STATUS_INVALID_NAME);
+}
+
+/* ---- Start drive, command line, launch ---------------------------------------------------- */
+
+TEST_F(Office, CommandLineFollowsTheStartMode)
+{
+    struct row {
+        const char *name, *module, *shared_home;
+        std::vector<std::string> args;
+        std::string expected;
+    } rows[] = {
+        {"local, arguments passed on", "C:\\VORNEX\\KLAGENT.EXE", "S:\\VORNEX", {"-a", "b"},
+         "exec S:\\VORNEX\\bin\\vxinst.exe -a b /configure"},
+        {"network, directory upper-cased", "N:\\Vornex\\Bin\\KLAGENT.EXE", "n:\\vornex", {},
+         "exec N:\\VORNEX\\BIN\\vxinst.exe /bootstrap"},
+        {"an argument with a blank goes on unquoted", "C:\\VORNEX\\KLAGENT.EXE", "S:\\VORNEX",
+         {"two words", "x"}, "exec S:\\VORNEX\\bin\\vxinst.exe two words x /configure"},
+        {"network, agent outside the shared home", "N:\\Vornex\\Bin\\KLAGENT.EXE", "S:\\VORNEX",
+         {"-q"}, "exec N:\\VORNEX\\BIN\\vxinst.exe -q /bootstrap"},
+        {"removable drive", "A:\\KLAGENT.EXE", "S:\\VORNEX", {},
+         "exec S:\\VORNEX\\bin\\vxinst.exe /configure"},
+        {"CD-ROM", "D:\\KLAGENT.EXE", "S:\\VORNEX", {}, "box " + TEXT_29},
+        {"UNC path", "\\\\VXSERVER\\APPS\\VORNEX\\BIN\\KLAGENT.EXE", "S:\\VORNEX", {},
+         "box " + TEXT_29},
+    };
+    for (const row &r : rows) {
+        SetUp();
+        module = r.module;
+        local["SHARED_VORNEX_HOME"] = r.shared_home;
+        local["TIMESTAMP"] = "1.0";
+        sim_connect('N', "\\\\VXSERVER\\APPS");
+        sim_add_drive('A', DRIVE_REMOVABLE, (host + "/c").c_str());
+        sim_add_drive('D', DRIVE_CDROM, (host + "/c").c_str());
+        run(r.args);
+        EXPECT_EQ(outcome(), r.expected) << r.name;
+    }
+}
+
+TEST_F(Office, NetworkStartHidesEveryFailedCheck)
+{
+    module = "N:\\VORNEX\\BIN\\KLAGENT.EXE";
+    local["SHARED_VORNEX_HOME"] = "N:\\VORNEX";
+    local["CLIENTNAME"] = "STRANGER";
+    sim_connect('N', "\\\\VXSERVER\\APPS");
+    run();
+    EXPECT_EQ(outcome(), "exec N:\\VORNEX\\BIN\\vxinst.exe /bootstrap");
+
+    SetUp();
+    module = "N:\\VORNEX\\BIN\\KLAGENT.EXE";
+    local["SHARED_VORNEX_HOME"] = "N:\\VORNEX";
+    sim_connect('N', "\\\\VXSERVER\\APPS");
+    run();
+    EXPECT_EQ(outcome(), "current");
+}
+
+TEST_F(Office, InstallerPathWithABlankIsQuoted)
+{
+    std::filesystem::rename(apps + "/VORNEX", apps + "/Vornex Share");
+    local["SHARED_VORNEX_HOME"] = "S:\\Vornex Share";
+    local["TIMESTAMP"] = "1.0";
+    put(apps + "/Vornex.exe", "MZ"); /* what the unquoted line would start */
+    run({"-a", "b c"});
+    EXPECT_EQ(outcome(), "exec \"S:\\Vornex Share\\bin\\vxinst.exe\" -a b c /configure");
+    ASSERT_EQ(sim_execs().size(), 1u);
+    EXPECT_GE(sim_execs()[0].result, 32u);
+}
+
+TEST_F(Office, CommandLineIsSizedToFitUpToThePlatformLimit)
+{
+    const std::string installer = "S:\\VORNEX\\bin\\vxinst.exe";
+    const size_t fixed = installer.size() + std::string(" /configure").size();
+    struct row {
+        const char *name;
+        size_t line_length;
+        bool started;
+    } rows[] = {
+        {"past the old 1024 cut", 5000, true},
+        {"the longest the platform takes", 32766, true},
+        {"one more than it takes", 32767, false},
+    };
+    for (const row &r : rows) {
+        SetUp();
+        local["TIMESTAMP"] = "1.0";
+        std::string arg(r.line_length - fixed - 1, 'x');
+        run({arg});
+        if (r.started) {
+            ASSERT_EQ(sim_execs().size(), 1u) << r.name;
+            EXPECT_EQ(sim_execs()[0].command_line, installer + " " + arg + " /configure") << r.name;
+            EXPECT_TRUE(sim_message_boxes().empty()) << r.name;
+        } else {
+            EXPECT_TRUE(sim_execs().empty()) << r.name;
+            EXPECT_EQ(outcome(), "box " + TEXT_SPAWN) << r.name;
+        }
+    }
+}
+
+TEST_F(Office, LaunchFailuresShowTheirTexts)
+{
+    struct row {
+        UINT result;
+        const char *text;
+    } rows[] = {
+        {0, "There is not enough memory to run the Vornex Installer. Please make more memory "
+            "available."},
+        {8, "There is not enough memory to run the Vornex Installer. Please make more memory "
+            "available."},
+        {2, "Installer executable file path is incorrect."},
+        {3, "Installer executable file path is incorrect."},
+        {10, "Windows version is incorrect."},
+        {14, "Type of executable file was unknown."},
+        {15, "Attempt to load a real-mode application."},
+        {16, "The Vornex Installer is already in use."},
+        {19, "Attempt to load a compressed executable file."},
+        {21, "Application requires Microsoft Windows 32-bit extensions."},
+        {1, "An unknown error occured while spawning the executable."},
+        {11, "An unknown error occured while spawning the executable."},
+        {31, "An unknown error occured while spawning the executable."},
+    };
+    for (const row &r : rows) {
+        SetUp();
+        local["TIMESTAMP"] = "1.0";
+        sim_set_winexec_result("S:\\VORNEX\\bin\\vxinst.exe", r.result);
+        run();
+        EXPECT_EQ(outcome(), CONFIGURE + "\nbox " + r.text) << "WinExec " << r.result;
+    }
+}
+
+TEST_F(Office, FailedClassRegistrationEndsSilently)
+{
+    sim_set_register_class_fails(true);
+    run();
+    EXPECT_EQ(outcome(), "current");
+    EXPECT_TRUE(sim_net_attempts().empty());
+
+    SetUp();
+    run();
+    ASSERT_EQ(sim_window_classes().size(), 1u);
+    const sim_window_class &wc = sim_window_classes()[0];
+    EXPECT_EQ(wc.name, "KlAgentClass");
+    EXPECT_EQ(wc.style, (UINT)(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_EQ(wc.cls_extra + wc.wnd_extra, 0);
+    EXPECT_EQ(wc.background, (HBRUSH)NULL);
+    EXPECT_EQ(wc.proc((HWND)NULL, 0x10, 0, 0), 0);
+    EXPECT_EQ(sim_registered_messages(), std::vector<std::string>{"WM_VORNEX_EXIT_INSTALL"});
+}
+
+/* ---- Shared home and clients directory ---------------------------------------------------- */
+
+TEST_F(Office, ReachableHomeIsLeftAloneAndTheClientsShareConnected)
+{
+    run();
+    EXPECT_EQ(outcome(), "current");
+    EXPECT_TRUE(attempts_on('S').empty());
+    EXPECT_EQ(local_value("SHARED_VORNEX_HOME"), "S:\\VORNEX");
+    EXPECT_EQ(local_value("CLIENTS_DIR"), "z:\\");
+    for (const sim_call &c : sim_calls())
+        if (c.name == "RegSetValueExA") {
+            EXPECT_EQ(c.args.find("SHARED_VORNEX_HOME"), std::string::npos) << c.args;
+        }
+    ASSERT_EQ(attempts_on('Z').size(), 1u);
+    EXPECT_EQ(attempts_on('Z')[0].remote, "\\\\VXSERVER\\CLIENTS");
+    EXPECT_EQ(attempts_on('Z')[0].flags, 0u);
+}
+
+TEST_F(Office, LostHomeDriveIsReconnectedAndStored)
+{
+    connect_s = false;
+    local["SHARED_VORNEX_HOME"] = "s:\\VORNEX";
+    run();
+    EXPECT_EQ(outcome(), "current");
+    ASSERT_EQ(attempts_on('S').size(), 1u);
+    EXPECT_EQ(attempts_on('S')[0].remote, "\\\\VXSERVER\\APPS");
+    /* The root comes back in the letter's case as requested. */
+    EXPECT_EQ(local_value("SHARED_VORNEX_HOME"), "s:\\VORNEX");
+    bool written = false;
+    for (const sim_call &c : sim_calls())
+        written |= c.name == "RegSetValueExA" && c.args.find("SHARED_VORNEX_HOME") != std::string::npos;
+    EXPECT_TRUE(written);
+}
+
+TEST_F(Office, HomeDriveTakenByAnotherShareIsReported)
+{
+    connect_s = false;
+    sim_add_share("VXSERVER", "OTHER", clients.c_str());
+    sim_connect('S', "\\\\VXSERVER\\OTHER");
+    run();
+    EXPECT_EQ(outcome(), "box " + TEXT_29);
+    /* The requested letter alone: no other one is tried for the shared home. */
+    std::vector<sim_net_attempt> home;
+    for (const sim_net_attempt &a : sim_net_attempts())
+        if (a.remote == "\\\\VXSERVER\\APPS")
+            home.push_back(a);
+    ASSERT_EQ(home.size(), 1u);
+    EXPECT_EQ(home[0].local, "S:");
+    EXPECT_EQ(home[0].result, (DWORD)ERROR_ALREADY_ASSIGNED);
+    EXPECT_EQ(local_value("SHARED_VORNEX_HOME"), "S:\\VORNEX");
+}
+
+TEST_F(Office, ClientsShareIsFoundThroughTheServersHomeKeys)
+{
+    struct row {
+        const char *name;
+        std::map<std::string, std::map<std::string, std::string>> keys;
+        std::string expected;
+    } rows[] = {
+        {"home under VORNEX_HOMES of the product key", {}, "current"},
+        {"home under SOFTWARE\\VORNEX_HOMES",
+         {{VORNEX, {{"VORNEX_HOME", "D:\\VORNEX"}}},
+          {"SOFTWARE\\VORNEX_HOMES\\OFFICE",
+           {{"VORNEX_HOME", "D:\\APPS\\VORNEX"}, {"CLIENTS_DIR_SHARE", "CLIENTS"}}}},
+         "current"},
+        {"the main home, letter case aside",
+         {{VORNEX, {{"VORNEX_HOME", "d:\\apps\\vornex"}, {"CLIENTS_DIR_SHARE", "CLIENTS"}}},
+          {HOME_KEY, {{"VORNEX_HOME", "D:\\APPS\\VORNEX"}, {"CLIENTS_DIR_SHARE", "WRONG"}}}},
+         "current"},
+        {"no main home", {{HOME_KEY, {{"VORNEX_HOME", "D:\\APPS\\VORNEX"}}}}, "box " + TEXT_22},
+        {"home key in neither place", {{VORNEX, {{"VORNEX_HOME", "D:\\VORNEX"}}}},
+         "box " + TEXT_22},
+        {"no CLIENTS_DIR_SHARE",
+         {{VORNEX, {{"VORNEX_HOME", "D:\\VORNEX"}}}, {HOME_KEY, {{"VORNEX_HOME", "D:\\X"}}}},
+         "box " + TEXT_22},
+    };
+    for (const row &r : rows) {
+        SetUp();
+        if (!r.keys.empty())
+            server = r.keys;
+        run();
+        EXPECT_EQ(outcome(), r.expected) << r.name;
+        if (r.expected == "current") {
+            EXPECT_EQ(local_value("CLIENTS_DIR"), "z:\\") << r.name;
+        }
+    }
+}
+
+TEST_F(Office, ClientsDriveIsReusedOrTheNextFreeLetter)
+{
+    sim_connect('Y', "\\\\vxserver\\clients");
+    run();
+    EXPECT_EQ(outcome(), "current");
+    EXPECT_EQ(local_value("CLIENTS_DIR"), "y:\\");
+    EXPECT_TRUE(sim_net_attempts().empty());
+
+    SetUp();
+    sim_add_share("VXSERVER", "OTHER", clients.c_str());
+    sim_connect('Z', "\\\\VXSERVER\\OTHER");
+    sim_connect('Y', "\\\\VXSERVER\\OTHER");
+    run();
+    EXPECT_EQ(outcome(), "current");
+    EXPECT_EQ(local_value("CLIENTS_DIR"), "x:\\");
+}
+
+TEST_F(Office, HomeSettingsAndServerFailuresGetTheirTexts)
+{
+    struct row {
+        const char *name;
+        const char *vcsm;  /* null: the file is missing */
+        const char *fault; /* "unreachable", "denied" or "" */
+        std::string expected;
+    } rows[] = {
+        {"settings file missing", NULL, "", "box " + TEXT_OTHER},
+        {"no HOST_MACHINE in it", "[Vornex]\r\nBACKUP=OFFICE\r\n", "", "box " + TEXT_OTHER},
+        {"empty BACKUP", "[Vornex]\r\nHOST_MACHINE=VXSERVER\r\nBACKUP=\r\n", "",
+         "box " + TEXT_OTHER},
+        {"server unreachable", "", "unreachable", "box " + TEXT_29},
+        {"clients share denied", "", "denied", "box " + TEXT_27},
+    };
+    for (const row &r : rows) {
+        SetUp();
+        std::string vcsm = apps + "/VORNEX/vxinst/VCSM.ini";
+        if (r.vcsm == NULL)
+            std::filesystem::remove(vcsm);
+        else if (*r.vcsm)
+            put(vcsm, r.vcsm);
+        if (std::string(r.fault) == "unreachable")
+            sim_set_machine_unreachable("VXSERVER", ERROR_BAD_NETPATH);
+        if (std::string(r.fault) == "denied")
+            sim_deny_share("VXSERVER", "CLIENTS");
+        run();
+        EXPECT_EQ(outcome(), r.expected) << r.name;
+    }
+}
+
+TEST_F(Office, NamesThatDoNotFitAreRefusedNotCut)
+{
+    struct row {
+        const char *name;
+        const char *setting;
+        std::string value;
+        bool in_settings_file;
+    } rows[] = {
+        {"home name too long for its key path", "BACKUP", std::string(240, 'H'), true},
+        {"server name too long for a machine name", "HOST_MACHINE", std::string(300, 'M'), true},
+        {"clients share name too long", "CLIENTS_DIR_SHARE", std::string(300, 'C'), false},
+        {"host too long with the share", "HOST_MACHINE", std::string(300, 'M'), false},
+    };
+    for (const row &r : rows) {
+        SetUp();
+        if (std::string(r.setting) == "CLIENTS_DIR_SHARE")
+            server[HOME_KEY]["CLIENTS_DIR_SHARE"] = r.value;
+        else if (r.in_settings_file && std::string(r.setting) == "BACKUP")
+            put(apps + "/VORNEX/vxinst/VCSM.ini",
+                "[Vornex]\r\nHOST_MACHINE=VXSERVER\r\nBACKUP=" + r.value + "\r\n");
+        else if (r.in_settings_file)
+            put(apps + "/VORNEX/vxinst/VCSM.ini",
+                "[Vornex]\r\nHOST_MACHINE=" + r.value + "\r\nBACKUP=OFFICE\r\n");
+        else
+            local[r.setting] = r.value;
+        run();
+        EXPECT_EQ(outcome(), "box " + TEXT_29) << r.name;
+        EXPECT_TRUE(sim_net_attempts().empty()) << r.name;
+        EXPECT_EQ(local_value("CLIENTS_DIR"), "<missing>") << r.name;
+    }
+    /* The key path itself: an exact fit and one character more. */
+    char path[PATH_CAP] = "untouched";
+    std::string fits(PATH_CAP - 1 - strlen("SOFTWARE\\VORNEX\\VORNEX_HOMES\\"), 'h');
+    EXPECT_TRUE(agent_home_key_path(fits.c_str(), path, 0));
+    EXPECT_EQ(std::string(path), "SOFTWARE\\VORNEX\\VORNEX_HOMES\\" + fits);
+    strcpy(path, "untouched");
+    EXPECT_FALSE(agent_home_key_path((fits + "h").c_str(), path, 0));
+    EXPECT_STREQ(path, "untouched");
+    EXPECT_TRUE(agent_home_key_path((fits + "h").c_str(), path, 1));
+}
+
+TEST_F(Office, HomeWithoutADriveLetterIsNotReconnectedToAnyLetter)
+{
+    connect_s = false;
+    local["SHARED_VORNEX_HOME"] = "";
+    run();
+    EXPECT_EQ(outcome(), "box " + TEXT_29);
+    EXPECT_TRUE(sim_net_attempts().empty());
+    EXPECT_EQ(local_value("SHARED_VORNEX_HOME"), "");
+}
+
+} // namespace

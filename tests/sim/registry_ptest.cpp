@@ -193,6 +193,11 @@ TEST_F(RegistryConformance, OpenPathsAndHandles)
     ASSERT_EQ(0, RegOpenKeyExA(HKEY_LOCAL_MACHINE, base.c_str(), 0, KEY_READ, &k));
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegSetValueExA(k, "W", 0, REG_SZ, (const BYTE *)"x", 2))
         << "a KEY_READ handle refuses writes";
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteValueA(k, "W")) << "and deletions";
+    HKEY again;
+    ASSERT_EQ(0, RegOpenKeyExA(k, "", 0, KEY_READ, &again));
+    EXPECT_NE(k, again) << "no subkey of an open key: a new handle to it";
+    EXPECT_EQ(0, RegCloseKey(again));
     EXPECT_EQ(0, RegCloseKey(k));
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(k)) << "closed twice";
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(NULL));

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/mem.h"
 #include "platform/text.h"
 
 namespace {
@@ -142,12 +141,8 @@ TEST(TextEqual, FoldsOnlyAsciiLettersAndHonoursCount)
     }
 }
 
-TEST(TextSmallOperations, EmptyStripUpperCutCountSkip)
+TEST(TextSmallOperations, StripUpperCutCountSkip)
 {
-    EXPECT_FALSE(text_is_empty(NULL));
-    EXPECT_TRUE(text_is_empty(""));
-    EXPECT_FALSE(text_is_empty(" "));
-
     char s[] = " a\tb\r\nc d \n";
     EXPECT_EQ(4, text_strip_blanks(s));
     EXPECT_STREQ("abcd", s);
@@ -179,18 +174,6 @@ TEST(TextSmallOperations, EmptyStripUpperCutCountSkip)
                  {"\\\\host\\share", 4, 12}, {"", 1, 0}, {NULL, 1, 0}};
     for (const Row &r : skips)
         EXPECT_EQ(r.pos, text_skip_to_nth(r.text, r.n, '\\')) << "n " << r.n;
-}
-
-TEST(TextDup, CopiesWholeTextOrEmptyForNull)
-{
-    char *d = text_dup("value");
-    ASSERT_NE(nullptr, d);
-    EXPECT_STREQ("value", d);
-    mem_free(d);
-    d = text_dup(NULL);
-    ASSERT_NE(nullptr, d);
-    EXPECT_STREQ("", d);
-    mem_free(d);
 }
 
 std::vector<std::string> split(const char *text, char sep, bool drop_empty, uint16_t *count_out)

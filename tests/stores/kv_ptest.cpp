@@ -135,26 +135,6 @@ TEST_F(KvFile, KeyThenValueUnderEachSpec)
     }
 }
 
-TEST_F(KvFile, LinesAreReadOneAfterAnother)
-{
-    open_with("A=1\r\nB=2\nC=3");
-    const char *expect[][2] = {{"A", "1"}, {"B", "2"}, {"C", "3"}};
-    char field[16], raw[16];
-    for (auto &line : expect) {
-        EXPECT_EQ(STATUS_OK, kv_read_field(in, '=', 1, field, sizeof field, raw));
-        EXPECT_STREQ(line[0], field);
-        status_t rc = kv_read_field(in, '\0', 1, field, sizeof field, raw);
-        EXPECT_STREQ(line[1], field);
-        if (rc == STATUS_OK) {
-            EXPECT_EQ('\n', fgetc(in));
-        } else {
-            EXPECT_EQ(STATUS_END_OF_FILE, rc) << line[0];
-        }
-    }
-    EXPECT_EQ(STATUS_END_OF_FILE, kv_read_field(in, '=', 1, field, sizeof field, raw));
-    EXPECT_STREQ("", field);
-}
-
 // A field holds at most cap - 2 characters, its raw copy cap - 1; nothing passes cap.
 TEST_F(KvFile, LongFieldsAndRawCopiesEndWithBadFormat)
 {

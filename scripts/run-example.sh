@@ -1,0 +1,31 @@
+#!/bin/sh
+# Build klagent-sim and run the agent's pass on every workstation of the example office.
+# The worlds are copied to a temporary directory first, so what the agent writes back (drive
+# connections, registry values) never changes the checked-in examples.
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+cmake --preset native >/dev/null
+cmake --build build/native --target klagent-sim
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vx-office.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cp -R examples/office "$work/office"
+sim="$root/build/native/klagent-sim"
+
+run() {
+    echo
+    echo "== $1: $2"
+    shift 2
+    "$sim" "$@"
+}
+
+cd "$work/office"
+run reception "registered and current" reception
+run accounts "out of date, started from its fixed drive with -a b" accounts -a b
+run visitor "not registered" visitor
+run lab "started from the network drive N:" lab
+run laptop "drive S: not connected" laptop
+run laptop "the same laptop again: S: and Z: are connected now" laptop
+run warehouse "clients share already connected as Y:" warehouse

@@ -1,0 +1,185 @@
+/* klagent-sim on every client of the example office, on copies of the checked-in worlds. */
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/sim.h"
+#include "tools/klagent-sim/world.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path SOURCE_ROOT = fs::path(__FILE__).parent_path().parent_path().parent_path();
+
+std::string slurp(const fs::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+struct result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+result run(const std::vector<std::string> &args)
+{
+    FILE *out = tmpfile();
+    FILE *err = tmpfile();
+    result r;
+    r.code = ksim::ksim_run(args, out, err);
+    for (FILE *f : {out, err}) {
+        std::string text;
+        rewind(f);
+        int c;
+        while ((c = fgetc(f)) != EOF)
+            text.push_back((char)c);
+        (f == out ? r.out : r.err) = text;
+        fclose(f);
+    }
+    return r;
+}
+
+bool has_line(const std::string &text, const std::string &line)
+{
+    std::istringstream in(text);
+    std::string l;
+    while (std::getline(in, l))
+        if (l == line)
+            return true;
+    return false;
+}
+
+class Examples : public ::testing::Test {
+protected:
+    fs::path office;
+
+    void SetUp() override
+    {
+        office = fs::path(sim_make_temp_dir()) / "office";
+        fs::copy(SOURCE_ROOT / "examples" / "office", office, fs::copy_options::recursive);
+    }
+    void TearDown() override { sim_cleanup_temp_dirs(); }
+    std::string world(const char *client) { return (office / client).string(); }
+};
+
+const std::string TEXT_27 =
+    "  The Vornex Client Software Agent has determined that you are not a registered user of the "
+    "shared Vornex home designated by your system administrator. Please ask your system "
+    "administrator to register you.";
+
+TEST_F(Examples, EveryClientGetsItsOutcome)
+{
+    struct row {
+        const char *client;
+        std::vector<std::string> args;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"reception", {}, {"client is current: nothing started, nothing shown"}},
+        {"accounts", {"-a", "b"}, {"installer started: S:\\VORNEX\\bin\\vxinst.exe -a b /configure"}},
+        {"visitor", {}, {"message box \"Vornex Client Software Agent\":", TEXT_27}},
+        {"lab", {}, {"installer started: N:\\VORNEX\\BIN\\vxinst.exe /bootstrap"}},
+        {"laptop",
+         {},
+         {"client is current: nothing started, nothing shown", "drive connected: S: = \\\\VXSERVER\\APPS",
+          "registry value written: HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX: SHARED_VORNEX_HOME = "
+          "\"S:\\VORNEX\" (REG_EXPAND_SZ)"}},
+        {"warehouse",
+         {},
+         {"client is current: nothing started, nothing shown",
+          "registry value written: HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX: CLIENTS_DIR = \"y:\\\" "
+          "(REG_EXPAND_SZ)"}},
+    };
+    for (const row &r : rows) {
+        std::vector<std::string> args{world(r.client)};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        result res = run(args);
+        EXPECT_EQ(res.code, 0) << r.client << ": " << res.err;
+        EXPECT_TRUE(res.err.empty()) << r.client << ": " << res.err;
+        for (const std::string &l : r.lines)
+            EXPECT_TRUE(has_line(res.out, l)) << r.client << " lacks: " << l << "\n" << res.out;
+        EXPECT_TRUE(has_line(res.out, "exit code: 0")) << r.client;
+    }
+}
+
+TEST_F(Examples, SecondRunFindsWhatTheFirstConnected)
+{
+    result first = run({world("laptop")});
+    ASSERT_EQ(first.code, 0) << first.err;
+    std::string ini = slurp(office / "laptop" / "world.ini");
+    EXPECT_NE(ini.find("S = \\\\VXSERVER\\APPS"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Z = \\\\VXSERVER\\CLIENTS"), std::string::npos) << ini;
+    EXPECT_NE(slurp(office / "laptop" / "registry.reg").find("\"CLIENTS_DIR\"=hex(2):7a,3a,5c,00"),
+              std::string::npos);
+
+    result second = run({world("laptop"), "--trace"});
+    ASSERT_EQ(second.code, 0) << second.err;
+    EXPECT_TRUE(has_line(second.out, "client is current: nothing started, nothing shown"));
+    EXPECT_EQ(second.out.find("drive connected"), std::string::npos) << second.out;
+    EXPECT_EQ(second.out.find("registry value written"), std::string::npos) << second.out;
+    EXPECT_EQ(second.out.find("WNetAddConnection2A"), std::string::npos) << second.out;
+    EXPECT_NE(second.out.find("GetDriveTypeA(\"C:\\\\\") = 3"), std::string::npos) << second.out;
+}
+
+TEST_F(Examples, NoSaveLeavesTheWorldAsItWas)
+{
+    std::string ini = slurp(office / "reception" / "world.ini");
+    std::string reg = slurp(office / "reception" / "registry.reg");
+    result r = run({"--no-save", world("reception")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(has_line(r.out, "drive connected: Z: = \\\\VXSERVER\\CLIENTS")) << r.out;
+    EXPECT_EQ(slurp(office / "reception" / "world.ini"), ini);
+    EXPECT_EQ(slurp(office / "reception" / "registry.reg"), reg);
+}
+
+TEST_F(Examples, UnreadableWorldsAreNamedAndRefused)
+{
+    fs::path reception = office / "reception";
+    std::string ini = slurp(reception / "world.ini");
+    struct row {
+        const char *name;
+        const char *file;    /* the file to damage */
+        std::string text;    /* its new contents */
+        std::string message; /* what err must contain */
+    } rows[] = {
+        {"malformed .reg line", "registry.reg",
+         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX]\r\n\"TIMESTAMP\"=3.2.2\r\n",
+         "/reception/registry.reg:4: "},
+        {"server .reg missing", "../server/VXSERVER.reg", "", "world.ini:13: "},
+        {"unknown section", "world.ini", ini + "\n[printers]\n", "world.ini:" },
+        {"bad drive type", "world.ini", "[workstation]\nmodule = C:\\K.EXE\n[drives]\nC = floppy, C\n",
+         "world.ini:4: unknown drive type"},
+        {"missing backing directory", "world.ini",
+         "[workstation]\nmodule = C:\\K.EXE\n[drives]\nC = fixed, nowhere\n", "world.ini:4: "},
+        {"no module", "world.ini", "[drives]\nC = fixed, C\n", "world.ini:1: "},
+    };
+    for (const row &r : rows) {
+        SetUp();
+        reception = office / "reception";
+        fs::path target = reception / r.file;
+        if (r.text.empty())
+            fs::remove(target);
+        else
+            std::ofstream(target, std::ios::binary | std::ios::trunc) << r.text;
+        result res = run({reception.string()});
+        EXPECT_EQ(res.code, 1) << r.name;
+        EXPECT_NE(res.err.find(r.message), std::string::npos) << r.name << ": " << res.err;
+        EXPECT_TRUE(res.out.empty()) << r.name << ": " << res.out;
+    }
+    result none = run({(office / "nowhere").string()});
+    EXPECT_EQ(none.code, 1);
+    EXPECT_NE(none.err.find("no such world file"), std::string::npos) << none.err;
+    EXPECT_EQ(run({}).code, 2);
+    EXPECT_EQ(run({"--bogus", reception.string()}).code, 2);
+}
+
+} // namespace

@@ -28,7 +28,6 @@ static status_t store_set_process_environment(const char *name, const char *valu
     size_t value_len = value != NULL ? strlen(value) : 0;
     char *text;
 
-    /* The text becomes part of the environment: it is never released once handed over. */
     text = (char *)mem_alloc(name_len + value_len + 2);
     if (text == NULL)
         return STATUS_NO_MEMORY;
@@ -37,8 +36,10 @@ static status_t store_set_process_environment(const char *name, const char *valu
     if (value_len > 0)
         memcpy(text + name_len + 1, value, value_len);
     text[name_len + 1 + value_len] = '\0';
-    if (crt_putenv(text) != 0)
-        mem_free(text); /* refused: not part of the environment */
+    /* The Microsoft runtime's _putenv keeps a copy of its own, so the text is ours to release
+     * (a POSIX putenv would adopt it). A refusal changes nothing the registry would not. */
+    (void)crt_putenv(text);
+    mem_free(text);
     /* An empty value deletes, here as in the registry (name= does so for the runtime). */
     (void)SetEnvironmentVariableA(name, store_set_is_empty(value) ? NULL : value);
     return STATUS_OK;

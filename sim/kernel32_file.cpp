@@ -1,5 +1,4 @@
-/* kernel32's file and disk calls over the file system model: delete, move, attributes, disk
- * space, volume labels, _lopen handles and their time stamps. */
+/* The simulated kernel32 file and disk calls, over the file system model. */
 #include "sim/model_fs.h"
 
 #include <fcntl.h>

@@ -1,5 +1,4 @@
-/* The C runtime on Windows paths: text-mode streams over host files, rename, access, chmod,
- * remove, the heap and the argument vector. */
+/* The simulated C runtime on Windows paths: streams, names, the heap, the argument vector. */
 #include "sim/model_fs.h"
 
 #include <errno.h>

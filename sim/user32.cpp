@@ -1,5 +1,5 @@
-/* user32 as the agent uses it: window messages and classes, icon and cursor, message boxes;
- * the message loop is never entered, so reaching it stops the program. */
+/* The simulated user32: window messages and classes, icon, cursor, message boxes. */
+/* The message loop is never entered, so reaching it stops the program. */
 #include "sim/sim_internal.h"
 
 #include <stdlib.h>

@@ -1,5 +1,4 @@
-/* Conformance of the C runtime's name calls on Windows paths: rename, _access, _chmod, remove.
- * Runs on the simulation and under Wine. */
+/* Conformance of rename, _access, _chmod and remove, on the simulation and under Wine. */
 #include <gtest/gtest.h>
 
 #include <string>

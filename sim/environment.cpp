@@ -1,5 +1,4 @@
-/* The process environment (SetEnvironmentVariableA, the C runtime's _putenv) and the broadcast
- * that tells other programs about a change (SendMessageTimeoutA). */
+/* The process environment (SetEnvironmentVariableA, _putenv) and the broadcast of changes. */
 #include "sim/sim_internal.h"
 
 #include <errno.h>

@@ -1,6 +1,4 @@
-/* The profile (.ini) calls of kernel32 over the simulated disk: Windows' parsing, truncation
- * and rewriting rules as measured on the real calls. GetProfileStringA and
- * WriteProfileStringA are the private-profile calls on WIN.INI. */
+/* kernel32's profile (.ini and WIN.INI) calls over the simulated disk, as the real ones parse. */
 #include "sim/sim_internal.h"
 
 #include <string.h>
@@ -244,7 +242,8 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buf
                                LPCSTR file)
 {
     DWORD n = prof_get(section, key, def, buf, size, file);
-    simi_log("GetPrivateProfileStringA", prof_get_args(section, key, def, size) + ", " + simi_q(file),
+    simi_log("GetPrivateProfileStringA",
+             prof_get_args(section, key, def, size) + ", " + simi_q(file),
              prof_result(n, buf, size));
     return n;
 }
@@ -253,7 +252,8 @@ DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buf, DWORD
 {
     std::string win_ini = prof_path(NULL);
     DWORD n = prof_get(section, key, def, buf, size, win_ini.c_str());
-    simi_log("GetProfileStringA", prof_get_args(section, key, def, size), prof_result(n, buf, size));
+    simi_log("GetProfileStringA", prof_get_args(section, key, def, size),
+             prof_result(n, buf, size));
     return n;
 }
 

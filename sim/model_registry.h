@@ -1,5 +1,4 @@
-/* The simulated registries (this machine's and remote machines'), shared by model_registry.cpp
- * and the advapi32 entry points. */
+/* The registry model's private interface: key trees per machine and open handles. */
 #ifndef SIM_MODEL_REGISTRY_H
 #define SIM_MODEL_REGISTRY_H
 

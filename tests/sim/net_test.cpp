@@ -1,5 +1,4 @@
-// The simulated network connections: which remote name a letter has, and connecting one, with
-// the errors Windows documents (Wine has no network provider to measure them on).
+// The simulated network connections with the errors Windows documents (Wine has none to measure).
 #include <gtest/gtest.h>
 
 #include <string.h>

@@ -105,7 +105,8 @@ TEST_F(ProfileConformance, ParsingOfLinesSectionsAndValues)
 
 TEST_F(ProfileConformance, ValuesAreCutToTheBuffer)
 {
-    std::string big = "[S]\r\nL=" + std::string(1100, 'x') + "\r\nQ=\"quoted value\"\r\nV=value one\r\n";
+    std::string big =
+        "[S]\r\nL=" + std::string(1100, 'x') + "\r\nQ=\"quoted value\"\r\nV=value one\r\n";
     ASSERT_TRUE(ws_write_file(file, big));
     struct Row {
         const char *what, *key, *def;
@@ -234,7 +235,8 @@ TEST_F(ProfileConformance, WritesRewriteTheFileInNormalForm)
          "[Vornex]\r\nA=1\r\nB=2\r\n"},
         {"key spelling kept", "[Vornex]\r\nKEY=value\r\n", "Vornex", "key", "VALUE2",
          "[Vornex]\r\nKEY=VALUE2\r\n"},
-        {"blanks dropped", "[S]\r\n  Key1  =  old  \r\n", "S", "Key1", "new", "[S]\r\nKey1=new\r\n"},
+        {"blanks dropped", "[S]\r\n  Key1  =  old  \r\n", "S", "Key1", "new",
+         "[S]\r\nKey1=new\r\n"},
         {"leading blanks of a value", "[S]\r\n", "S", "Blank", "  sp  ", "[S]\r\nBlank=sp  \r\n"},
         {"quotes written", "[S]\r\n", "S", "Q", "\"quoted\"", "[S]\r\nQ=\"quoted\"\r\n"},
         {"empty value", "[S]\r\n", "S", "Empty", "", "[S]\r\nEmpty=\r\n"},
@@ -247,10 +249,12 @@ TEST_F(ProfileConformance, WritesRewriteTheFileInNormalForm)
         {"comments kept, blank lines gone, LF to CR LF", "; c\n[S]\n\nA=1\nword\n", "S", "B", "2",
          "; c\r\n[S]\r\nA=1\r\nword\r\nB=2\r\n"},
         {"value with a line end", "[S]\r\n", "S", "Multi", "a\r\nb", "[S]\r\nMulti=a\r\nb\r\n"},
-        {"first of duplicate keys", "[S]\r\nK=1\r\nK=2\r\n", "S", "K", "9", "[S]\r\nK=9\r\nK=2\r\n"},
+        {"first of duplicate keys", "[S]\r\nK=1\r\nK=2\r\n", "S", "K", "9",
+         "[S]\r\nK=9\r\nK=2\r\n"},
         {"key only in a later duplicate section", "[S]\r\nK=1\r\n[s]\r\nL=3\r\n", "S", "L", "4",
          "[S]\r\nK=1\r\nL=4\r\n[s]\r\nL=3\r\n"},
-        {"delete the first matching key", "[S]\r\nK=1\r\nK=2\r\n", "S", "K", NULL, "[S]\r\nK=2\r\n"},
+        {"delete the first matching key", "[S]\r\nK=1\r\nK=2\r\n", "S", "K", NULL,
+         "[S]\r\nK=2\r\n"},
         {"delete a missing key", "[S]\r\nA=1\r\n", "S", "Nope", NULL, "[S]\r\nA=1\r\n"},
         {"delete a missing section", "[S]\r\nA=1\r\n", "Nope", NULL, NULL, "[S]\r\nA=1\r\n"},
         {"delete a section with its comments", "[A]\r\nx=1\r\n;c\r\n[B]\r\ny=2\r\n", "A", NULL,

@@ -1,5 +1,4 @@
-// The simulated registry beyond what the real one can be made to show: remote machines,
-// denial, what key creation recorded, fault switches and open-key counts.
+// The simulated registry where the real one cannot be arranged: remote machines, denial, faults.
 #include <gtest/gtest.h>
 
 #include <string.h>

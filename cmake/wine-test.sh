@@ -6,15 +6,18 @@
 #   sh wine-test.sh --create DIR                   make a fresh prefix in DIR (replaces DIR)
 #   sh wine-test.sh --remove DIR                   stop its Wine server and delete DIR
 #
-# DIR is a scratch folder of its own (the prefix is DIR/pfx, Wine's home folder DIR).
+# DIR is a scratch folder of its own (the prefix is DIR/pfx, Wine's home folder DIR). Besides
+# C:, the prefix has N:, a drive of type network (a local folder), so that a program can be
+# started from a network drive: VX_WINE_DRIVE=n runs EXE from there instead of from C:.
 #
 # CTest makes one prefix per test run (--create as a fixture's set-up, --remove as its
 # clean-up), so the slow prefix creation happens once, not once per test program.
 #
-# Wine runs without a display and with its debug output off. Invoked as root, it runs as the
-# unprivileged uid/gid 65534 instead: as root, Wine ignores the read-only attribute (the Unix
-# write bits) and the file tests would see a different platform. The program is copied into the
-# prefix's C: drive, so that user can read it wherever the build tree lives.
+# Wine runs without a display and with its debug output off (VX_WINEDEBUG names channels to
+# turn on). Invoked as root, it runs as the unprivileged uid/gid 65534 instead: as root, Wine
+# ignores the read-only attribute (the Unix write bits) and the file tests would see a different
+# platform. The program is copied into the prefix's C: drive, so that user can read it wherever
+# the build tree lives.
 set -eu
 
 RUNAS=""
@@ -29,7 +32,7 @@ fi
 wine_env() {
     work=$1
     shift
-    $RUNAS env -i PATH="$PATH" HOME="$work" WINEPREFIX="$work/pfx" WINEDEBUG=-all \
+    $RUNAS env -i PATH="$PATH" HOME="$work" WINEPREFIX="$work/pfx" WINEDEBUG="${VX_WINEDEBUG:--all}" \
         WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8 "$@"
 }
 
@@ -48,10 +51,16 @@ create_prefix() {
         cat "$work/wineboot.log" >&2
         die "could not create a Wine prefix in $work"
     fi
-    wine_env "$work" wineserver -w
     [ -d "$work/pfx/drive_c" ] || die "the Wine prefix in $work has no C: drive"
-    mkdir -p "$work/pfx/drive_c/vxtests"
-    [ -z "$OWNER" ] || chown "$OWNER" "$work/pfx/drive_c/vxtests"
+    mkdir -p "$work/pfx/drive_c/vxtests" "$work/pfx/drive_n"
+    ln -sfn ../drive_n "$work/pfx/dosdevices/n:"
+    [ -z "$OWNER" ] || chown -h "$OWNER" "$work/pfx/drive_c/vxtests" "$work/pfx/drive_n" \
+        "$work/pfx/dosdevices/n:"
+    wine_env "$work" wine reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f \
+        >>"$work/wineboot.log" 2>&1 || die "could not make N: a network drive"
+    # The drive types are read when the Wine server starts.
+    wine_env "$work" wineserver -k >/dev/null 2>&1 || true
+    wine_env "$work" wineserver -w
 }
 
 remove_prefix() {
@@ -69,8 +78,13 @@ run_in_prefix() {
     shift 2
     [ -f "$exe" ] || die "no such program: $exe"
     [ -d "$work/pfx/drive_c/vxtests" ] || die "no Wine prefix in $work (make it with --create)"
+    case ${VX_WINE_DRIVE:-c} in
+        c | C) home=$work/pfx/drive_c/vxtests ;;
+        n | N) home=$work/pfx/drive_n ;;
+        *) die "VX_WINE_DRIVE is c or n, not $VX_WINE_DRIVE" ;;
+    esac
     # A folder of its own per run, so that programs running side by side do not meet.
-    scratch=$(mktemp -d "$work/pfx/drive_c/vxtests/run.XXXXXX")
+    scratch=$(mktemp -d "$home/run.XXXXXX")
     name=$(basename "$exe")
     cp "$exe" "$scratch/$name"
     chmod 755 "$scratch"

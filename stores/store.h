@@ -69,8 +69,8 @@ const char *store_running_platform(void);
  *   5  no memory for working copies;
  *   7  a malformed separator spec; a key-value line before the match whose key part reaches
  *      1023 characters;
- *   20 a key-value file that exists but cannot be opened or read, or whose text ends early (a
- *      Ctrl-Z);
+ *   20 a key-value file that exists but cannot be opened or read, or holds text after a
+ *      Ctrl-Z (text input ends there; an append refuses any Ctrl-Z);
  *   21 a profile write the platform refused; a key-value or temporary file that cannot be
  *      created, written or closed; a read error after the matching line;
  *   22, 27, 21, 53, 54  the registry's errors by the stores' table;

@@ -14,6 +14,8 @@
 /* Written over the raw copy before each read: kv_read_field stores a NUL from the file like any
  * other character, so the copy's length is where its terminator stands before the fill. */
 #define STORE_KV_FILL ((char)0xFF)
+/* The character at which text input ends. */
+#define STORE_KV_CTRL_Z 0x1A
 
 static truth_t store_kv_is_temp_name(const char *path)
 {
@@ -34,11 +36,54 @@ static truth_t store_kv_lacks_line_end(FILE *in)
     return fgetc(in) != '\n';
 }
 
+/* Text input ends at a Ctrl-Z, so a rewrite would drop what follows one, and a line appended
+ * after one could never be read. *marker: the file ends in Ctrl-Z end markers (which hide
+ * nothing). 20 when text follows a Ctrl-Z, or the file cannot be read as bytes. */
+static status_t store_kv_scan_ctrl_z(const char *path, truth_t *marker)
+{
+    unsigned char buf[4096];
+    status_t rc = STATUS_OK;
+    truth_t seen = 0;
+    size_t n;
+    size_t i;
+    const unsigned char *z;
+    FILE *f;
+
+    f = crt_fopen(path, "rb");
+    if (f == NULL)
+        return STATUS_READ_ERROR;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
+        i = 0;
+        if (!seen) {
+            z = (const unsigned char *)memchr(buf, STORE_KV_CTRL_Z, n);
+            if (z == NULL)
+                continue;
+            seen = 1;
+            i = (size_t)(z - buf);
+        }
+        for (; i < n; i++) {
+            if (buf[i] != STORE_KV_CTRL_Z) {
+                rc = STATUS_READ_ERROR;
+                goto done;
+            }
+        }
+    }
+    if (ferror(f))
+        rc = STATUS_READ_ERROR;
+
+done:
+    (void)fclose(f);
+    if (rc == STATUS_OK)
+        *marker = seen;
+    return rc;
+}
+
 status_t store_kv_append(const char *path, const char *value)
 {
     status_t rc = STATUS_OK;
     FILE *f = NULL;
     truth_t lacks_line_end;
+    truth_t marker = 0;
 
     if (store_kv_is_temp_name(path))
         return STATUS_INVALID_NAME;
@@ -55,6 +100,11 @@ status_t store_kv_append(const char *path, const char *value)
     }
     lacks_line_end = store_kv_lacks_line_end(f);
     (void)fclose(f);
+    rc = store_kv_scan_ctrl_z(path, &marker);
+    if (rc == STATUS_OK && marker)
+        rc = STATUS_READ_ERROR;
+    if (rc != STATUS_OK)
+        return rc;
 
     f = crt_fopen(path, "a+");
     if (f == NULL)
@@ -140,22 +190,6 @@ static truth_t store_kv_raw_has_separator(const store_kv_rewrite_state *st)
     return 0;
 }
 
-/* A text stream stops at a Ctrl-Z: input that ends before the file does would lose the rest
- * of the file in the rewrite. */
-static status_t store_kv_check_whole(FILE *in)
-{
-    long at;
-    long end;
-
-    at = ftell(in);
-    if (at < 0 || fseek(in, 0L, SEEK_END) != 0)
-        return STATUS_READ_ERROR;
-    end = ftell(in);
-    if (end != at)
-        return STATUS_READ_ERROR;
-    return STATUS_OK;
-}
-
 /* Copy the rest of the line at hand, its line end included. *ended: the file ended first. */
 static status_t store_kv_copy_line(store_kv_rewrite_state *st, truth_t *ended)
 {
@@ -216,7 +250,7 @@ static status_t store_kv_copy_rest(store_kv_rewrite_state *st, truth_t skip_line
     }
     if (ferror(st->in))
         return STATUS_WRITE_ERROR;
-    return store_kv_check_whole(st->in);
+    return STATUS_OK;
 }
 
 /* A new line at the end; a last line without line end is completed first. */
@@ -247,9 +281,6 @@ static status_t store_kv_transcribe(store_kv_rewrite_state *st)
         rc = store_kv_read_key(st);
         if (rc == STATUS_END_OF_FILE) {
             /* A last line without line end has its key part here, and only that. */
-            rc = store_kv_check_whole(st->in);
-            if (rc != STATUS_OK)
-                return rc;
             if (st->raw_len > 0 && store_kv_key_matches(st))
                 return store_kv_put_matching(st);
             rc = store_kv_put(st->out, st->raw, st->raw_len);
@@ -271,12 +302,8 @@ static status_t store_kv_transcribe(store_kv_rewrite_state *st)
         rc = store_kv_copy_line(st, &ended);
         if (rc != STATUS_OK)
             return rc;
-        if (ended) {
-            rc = store_kv_check_whole(st->in);
-            if (rc != STATUS_OK)
-                return rc;
+        if (ended)
             return store_kv_put_new(st, 1);
-        }
     }
 }
 
@@ -341,6 +368,11 @@ status_t store_kv_rewrite(const char *path, const char *name, const char *value,
         }
         if (val[0] == '\0')
             goto done; /* nothing to delete, and nothing is created */
+    } else {
+        truth_t marker = 0;
+        rc = store_kv_scan_ctrl_z(path, &marker);
+        if (rc != STATUS_OK)
+            goto done;
     }
 
     out = crt_fopen(temp, "w");

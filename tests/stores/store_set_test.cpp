@@ -159,14 +159,34 @@ TEST_F(StoreSetTest, ProfileStoresAndSelectionRefusals)
     EXPECT_EQ(store_set_value(NULL, "1", NULL, NULL, 0), STATUS_INVALID_NAME);
 }
 
-TEST_F(StoreSetTest, ExistingStoreThatCannotBeReadIsLeftAlone)
+TEST_F(StoreSetTest, RewriteFailuresLeaveTheFileAsItWas)
 {
     std::string path = ws_join(dir, "hosts.lst");
-    ASSERT_TRUE(ws_write_file(path, "A=1\r\nB=2\r\n"));
-    sim_fault(SIM_OPEN, 1, false, ENOENT); /* even an error that says "absent" */
-    EXPECT_EQ(store_set_value("B", "3", path.c_str(), NULL, 0), STATUS_READ_ERROR);
-    sim_fault_clear();
-    EXPECT_EQ(file_of(path), "A=1\r\nB=2\r\n");
+    struct {
+        const char *what;
+        sim_family family;
+        unsigned nth;
+        bool persistent;
+        int error;
+        status_t rc;
+    } rows[] = {
+        /* even an error that says "absent": the file is there */
+        {"store cannot be opened", SIM_OPEN, 1, false, ENOENT, STATUS_READ_ERROR},
+        {"no working copies", SIM_MEM, 1, false, 0, STATUS_NO_MEMORY},
+        {"temporary file cannot be created", SIM_OPEN, 3, false, 0, STATUS_WRITE_ERROR},
+        {"the store cannot be read", SIM_READ, 1, true, 0, STATUS_READ_ERROR},
+        {"the temporary file loses its end", SIM_WRITE, 1, true, ENOSPC, STATUS_WRITE_ERROR},
+    };
+    for (auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(ws_write_file(path, "A=1\r\nB=2\r\n"));
+        sim_fault(row.family, row.nth, row.persistent, row.error);
+        EXPECT_EQ(store_set_value("B", "3", path.c_str(), NULL, 0), row.rc);
+        EXPECT_GE(sim_fault_fired(row.family), 1u);
+        sim_fault_clear();
+        EXPECT_EQ(file_of(path), "A=1\r\nB=2\r\n");
+        EXPECT_FALSE(ws_file_exists(ws_join(dir, "hosts.x1z")));
+    }
 }
 
 /* ---- Fault sweeps over every store --------------------------------------------------------- */
@@ -196,6 +216,9 @@ TEST_F(StoreSetTest, FaultSweepLeavesEveryStoreOldOrNewAndNothingOpen)
          [] { return store_set_value("E", "new", "$ENV", NULL, 0); },
          [] { return reg_value(kEnvironment, "E"); }, std::string("old\0", 4),
          std::string("new\0", 4), false},
+        {"WIN.INI", [] { WriteProfileStringA("Vornex", "K", "old"); },
+         [] { return store_set_value_for_platform("K", "new", NULL, NULL, 0, "windows"); },
+         [] { return profile_value("Vornex", "K", "win.ini"); }, "old", "new", false},
         {"private profile", [=] { ws_write_file(ini, "[Vornex]\r\nK=old\r\n"); },
          [=] { return store_set_value("K", "new", ini.c_str(), NULL, 0); },
          [=] { return profile_value("Vornex", "K", ini.c_str()); }, "old", "new", false},

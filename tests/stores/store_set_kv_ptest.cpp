@@ -90,6 +90,20 @@ TEST(StoreSetKv, StoreNamedLikeItsTemporaryFileIsRefused)
     EXPECT_EQ(got, "A=1\r\n");
 }
 
+TEST(StoreSetKv, ReadOnlyStoreIsReplacedThroughTheFallbackMove)
+{
+    /* The replacing move refuses a read-only target; the move that deletes it first does not. */
+    std::string dir = ws_fresh();
+    std::string path = ws_join(dir, "hosts.lst");
+    ASSERT_TRUE(ws_write_file(path, "A=1\r\n"));
+    ASSERT_EQ(crt_chmod(path.c_str(), CRT_S_IREAD), 0);
+    EXPECT_EQ(store_set_value("A", "2", path.c_str(), NULL, 0), STATUS_OK);
+    std::string got;
+    ASSERT_TRUE(ws_read_file(path, &got));
+    EXPECT_EQ(got, "A=2\r\n");
+    EXPECT_FALSE(ws_file_exists(ws_join(dir, "hosts.x1z")));
+}
+
 TEST(StoreSetKv, ReadBackThroughTheLookup)
 {
     std::string path = ws_join(ws_fresh(), "vals.txt");

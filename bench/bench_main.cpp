@@ -1,5 +1,4 @@
-/* Benchmarks over the simulated workstation: a plain copy through transfer_file against cp of
- * the same file, a key-value rewrite with its peak memory, a lookup in a large clients.ini. */
+/* Benchmarks: plain copy against cp, key-value rewrite and its memory, clients.ini lookup. */
 #include <benchmark/benchmark.h>
 
 #include <spawn.h>

@@ -1,5 +1,4 @@
-/* Value update: one set over the registry stores, WIN.INI, private profiles and key-value
- * files. */
+/* Value update: one set over the registry, environment, profile and key-value stores. */
 #include "stores/store.h"
 
 #include "platform/mem.h"

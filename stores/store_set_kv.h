@@ -1,5 +1,4 @@
-/* Key-value file updates behind store_set_value: a line appended, or the file rewritten
- * through a temporary file beside it that then replaces it in one step. */
+/* Key-value file updates: a line appended, or the file rewritten through a temporary. */
 #ifndef STORES_STORE_SET_KV_H
 #define STORES_STORE_SET_KV_H
 

@@ -1,5 +1,4 @@
-/* The transfer engine: the transfer job, the plain single-volume copy and the move that falls
- * back on a copy. */
+/* The transfer engine: the job, the plain single-volume copy and the falling-back move. */
 #include "transfer/transfer.h"
 
 #include "platform/disk.h"

@@ -1,5 +1,4 @@
-/* The file transfer engine: one file copied through a transfer mode, optionally across
- * removable volumes; and the move that falls back on a copy. */
+/* The file transfer engine: the transfer job, the copy of one file and the move. */
 #ifndef TRANSFER_TRANSFER_H
 #define TRANSFER_TRANSFER_H
 

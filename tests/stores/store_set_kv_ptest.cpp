@@ -1,5 +1,4 @@
-/* Key-value file updates through store_set_value: every line but the one changed survives, on
- * the simulation and against the real C runtime. */
+/* Key-value updates keep every other line, on the simulation and the real runtime. */
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,5 +1,4 @@
-/* store_set_value on the simulation: the registry and environment stores, the profile stores,
- * fault sweeps over every store, and crash points through a key-value rewrite. */
+/* store_set_value on the simulation: every store, fault sweeps and rewrite crash points. */
 #include <gtest/gtest.h>
 
 #include <algorithm>

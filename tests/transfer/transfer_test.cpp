@@ -1,5 +1,4 @@
-/* The plain copy and the move on the simulation: progress per drive geometry, the shrinking
- * block, fault sweeps over every call family, a full disk, a rename across devices. */
+/* The plain copy and the move on the simulation: progress, memory, faults, full disks. */
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,0 +1,218 @@
+/* The agent's entry and its one pass: start classification, the check, then the installer or a
+ * message. */
+#include "agent/agent_internal.h"
+
+#include "platform/file.h"
+#include "platform/mem.h"
+#include "platform/net.h"
+#include "platform/path.h"
+#include "platform/reg.h"
+#include "platform/text.h"
+#include "stores/store.h"
+
+#define AGENT_MESSAGE_CAP 256
+/* The longest command line a new process can be given, terminator included. */
+#define AGENT_COMMAND_CAP 32767
+/* A launch result that no row of the failure table names. */
+#define AGENT_SPAWN_UNKNOWN 31u
+
+static char agent_module_path[PATH_CAP];
+static char agent_message[AGENT_MESSAGE_CAP];
+static uint16_t agent_exit_install_message;
+
+static truth_t agent_has_blank(const char *text)
+{
+    for (; *text; text++)
+        if (*text == ' ' || *text == '\t')
+            return 1;
+    return 0;
+}
+
+LRESULT CALLBACK agent_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    (void)window;
+    (void)message;
+    (void)wparam;
+    (void)lparam;
+    return 0;
+}
+
+ATOM agent_register_class(HINSTANCE instance)
+{
+    WNDCLASSA wc;
+
+    agent_exit_install_message = (uint16_t)RegisterWindowMessageA("WM_VORNEX_EXIT_INSTALL");
+    memset(&wc, 0, sizeof wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = agent_window_proc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = 0;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, "VXINSTIcon");
+    wc.hCursor = LoadCursorA(NULL, IDC_WAIT);
+    wc.hbrBackground = NULL;
+    wc.lpszMenuName = NULL;
+    wc.lpszClassName = "KlAgentClass";
+    return (ATOM)RegisterClassA(&wc);
+}
+
+status_t agent_classify_start(char *module_path, int32_t *start_mode)
+{
+    char root[4];
+
+    if (module_path == NULL)
+        return STATUS_FAILED;
+    text_upper(module_path);
+    text_copy(root, module_path, 3);
+    switch (GetDriveTypeA(root)) {
+    case DRIVE_REMOVABLE:
+    case DRIVE_FIXED:
+        *start_mode = START_LOCAL;
+        return STATUS_OK;
+    case DRIVE_REMOTE:
+        *start_mode = START_NETWORK;
+        return STATUS_OK;
+    default:
+        return STATUS_FAILED;
+    }
+}
+
+status_t agent_locate_installer(int32_t *current, int32_t start_mode, char *module_path)
+{
+    char root[PATH_CAP];
+    char dir[PATH_CAP];
+    char base[PATH_CAP];
+    char ext[PATH_CAP];
+    char agent_dir[PATH_CAP];
+    char shared_home[PATH_CAP];
+    status_t rc;
+
+    path_split(module_path, root, dir, base, ext);
+    if (!path_compose(agent_dir, root, dir, "", ""))
+        return STATUS_FAILED;
+    rc = agent_check_current(agent_dir, start_mode, current);
+
+    if (start_mode == START_NETWORK) {
+        /* From the network every failed check leads to the installer beside the agent. */
+        text_copy(module_path, agent_dir, PATH_CAP - 1);
+        if (rc != STATUS_OK)
+            *current = 0;
+        return STATUS_OK;
+    }
+    if (rc != STATUS_OK)
+        return rc;
+    /* Read again: the check may have reconnected the home under another drive root. */
+    rc = agent_get_local("SHARED_VORNEX_HOME", shared_home, PATH_CAP);
+    if (rc != STATUS_OK)
+        return rc;
+    if (!path_compose(module_path, shared_home, "bin", "", ""))
+        return STATUS_FAILED;
+    return STATUS_OK;
+}
+
+/* Start the installer from the directory in the module path. Null when it started, otherwise
+ * the text to show. */
+static const char *agent_launch(int argc, char **argv, int32_t start_mode)
+{
+    char installer[PATH_CAP];
+    const char *mode_switch = start_mode == START_LOCAL ? "/configure" : "/bootstrap";
+    const char *text = NULL;
+    truth_t quote;
+    size_t len;
+    size_t pos;
+    size_t n;
+    char *line;
+    UINT result;
+    int i;
+
+    if (!path_compose(installer, agent_module_path, "", "vxinst", "exe"))
+        return agent_status_text(STATUS_INVALID_NAME);
+    /* Unquoted, the platform would try each blank-separated prefix as a program first. */
+    quote = agent_has_blank(installer);
+
+    len = strlen(installer) + (quote ? 2 : 0) + 1 + strlen(mode_switch);
+    for (i = 1; i < argc && len < AGENT_COMMAND_CAP; i++)
+        if (argv[i] != NULL)
+            len += 1 + strlen(argv[i]);
+    if (len >= AGENT_COMMAND_CAP)
+        return agent_launch_failure_text(AGENT_SPAWN_UNKNOWN); /* no platform can take it */
+
+    line = (char *)mem_alloc(len + 1);
+    if (line == NULL)
+        return agent_launch_failure_text(0);
+    pos = 0;
+    if (quote)
+        line[pos++] = '"';
+    n = strlen(installer);
+    memcpy(line + pos, installer, n);
+    pos += n;
+    if (quote)
+        line[pos++] = '"';
+    for (i = 1; i < argc; i++) {
+        if (argv[i] == NULL)
+            continue;
+        line[pos++] = ' ';
+        n = strlen(argv[i]);
+        memcpy(line + pos, argv[i], n);
+        pos += n;
+    }
+    line[pos++] = ' ';
+    n = strlen(mode_switch);
+    memcpy(line + pos, mode_switch, n);
+    pos += n;
+    line[pos] = '\0';
+
+    result = WinExec(line, SW_SHOWNORMAL);
+    if (result < 32)
+        text = agent_launch_failure_text(result);
+    mem_free(line);
+    return text;
+}
+
+static void agent_show(const char *text)
+{
+    text_copy(agent_message, text, AGENT_MESSAGE_CAP - 1);
+    MessageBoxA(NULL, agent_message, AGENT_CAPTION, MB_OK | MB_ICONEXCLAMATION);
+}
+
+int agent_run(int argc, char **argv)
+{
+    int32_t start_mode = 0;
+    int32_t current = 0;
+    const char *text;
+    status_t rc;
+
+    rc = agent_classify_start(agent_module_path, &start_mode);
+    if (rc == STATUS_OK)
+        rc = agent_locate_installer(&current, start_mode, agent_module_path);
+    if (rc != STATUS_OK) {
+        agent_show(agent_status_text(rc));
+        return 0;
+    }
+    if (current)
+        return 0;
+    text = agent_launch(argc, argv, start_mode);
+    if (text != NULL)
+        agent_show(text);
+    return 0;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_tail, int show)
+{
+    int argc = 0;
+    char **argv = NULL;
+    DWORD n;
+
+    (void)command_tail;
+    (void)show;
+    if (previous == NULL && agent_register_class(instance) == 0)
+        return 0;
+    n = GetModuleFileNameA(instance, agent_module_path, PATH_CAP);
+    /* A path cut at the buffer names another file (and may lack its terminator): the empty
+     * path classifies as an unknown drive. */
+    if (n == 0 || n >= PATH_CAP)
+        agent_module_path[0] = '\0';
+    crt_args(&argc, &argv);
+    agent_run(argc, argv);
+    return 0;
+}

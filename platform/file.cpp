@@ -8,9 +8,12 @@ struct file_errno_row {
     status_t status;
 };
 
+/* The file table: one row per platform error, one column per kind of call. */
+enum file_column { FILE_DELETE, FILE_OPEN, FILE_READ_TIMES, FILE_WRITE_TIMES, FILE_COLUMNS };
+
 struct file_error_row {
     DWORD error;
-    status_t status;
+    status_t status[FILE_COLUMNS]; /* delete, open, read stamps, write stamps */
 };
 
 /* In every table the last row is the default for any error not listed above it. */
@@ -23,64 +26,21 @@ static const struct file_errno_row FILE_EXISTS_ERRORS[] = {
     {0, STATUS_FAILED}, /* any other */
 };
 
-/* DeleteFileA: a file that is not there, or whose directory is not there, counts as deleted. */
-static const struct file_error_row FILE_DELETE_ERRORS[] = {
-    {ERROR_FILE_NOT_FOUND, STATUS_OK},
-    {ERROR_PATH_NOT_FOUND, STATUS_OK},
-    {ERROR_TOO_MANY_OPEN_FILES, STATUS_TOO_MANY_FILES},
-    {ERROR_ACCESS_DENIED, STATUS_ACCESS_DENIED},
-    {ERROR_WRITE_PROTECT, STATUS_WRITE_ERROR},
-    {ERROR_SHARING_VIOLATION, STATUS_SHARING_VIOLATION},
-    {ERROR_LOCK_VIOLATION, STATUS_LOCK_VIOLATION},
-    {ERROR_HANDLE_EOF, STATUS_END_OF_FILE},
-    {ERROR_INVALID_NAME, STATUS_INVALID_NAME},
-    {ERROR_FILE_CORRUPT, STATUS_FILE_CORRUPT},
-    {0, STATUS_FAILED}, /* any other */
-};
-
-/* _lopen of the source and of the target. */
-static const struct file_error_row FILE_OPEN_ERRORS[] = {
-    {ERROR_FILE_NOT_FOUND, STATUS_FAILED},
-    {ERROR_PATH_NOT_FOUND, STATUS_FAILED},
-    {ERROR_TOO_MANY_OPEN_FILES, STATUS_TOO_MANY_FILES},
-    {ERROR_ACCESS_DENIED, STATUS_ACCESS_DENIED},
-    {ERROR_WRITE_PROTECT, STATUS_WRITE_ERROR},
-    {ERROR_SHARING_VIOLATION, STATUS_SHARING_VIOLATION},
-    {ERROR_LOCK_VIOLATION, STATUS_LOCK_VIOLATION},
-    {ERROR_HANDLE_EOF, STATUS_END_OF_FILE},
-    {ERROR_INVALID_NAME, STATUS_INVALID_NAME},
-    {ERROR_FILE_CORRUPT, STATUS_FILE_CORRUPT},
-    {0, STATUS_FAILED}, /* any other */
-};
-
-/* GetFileTime on the source. */
-static const struct file_error_row FILE_READ_TIMES_ERRORS[] = {
-    {ERROR_FILE_NOT_FOUND, STATUS_FAILED},
-    {ERROR_PATH_NOT_FOUND, STATUS_FAILED},
-    {ERROR_TOO_MANY_OPEN_FILES, STATUS_FAILED},
-    {ERROR_ACCESS_DENIED, STATUS_ACCESS_DENIED},
-    {ERROR_WRITE_PROTECT, STATUS_FAILED},
-    {ERROR_SHARING_VIOLATION, STATUS_FAILED},
-    {ERROR_LOCK_VIOLATION, STATUS_FAILED},
-    {ERROR_HANDLE_EOF, STATUS_END_OF_FILE},
-    {ERROR_INVALID_NAME, STATUS_FAILED},
-    {ERROR_FILE_CORRUPT, STATUS_FAILED},
-    {0, STATUS_FAILED}, /* any other */
-};
-
-/* SetFileTime on the target. */
-static const struct file_error_row FILE_WRITE_TIMES_ERRORS[] = {
-    {ERROR_FILE_NOT_FOUND, STATUS_FAILED},
-    {ERROR_PATH_NOT_FOUND, STATUS_FAILED},
-    {ERROR_TOO_MANY_OPEN_FILES, STATUS_FAILED},
-    {ERROR_ACCESS_DENIED, STATUS_ACCESS_DENIED},
-    {ERROR_WRITE_PROTECT, STATUS_WRITE_ERROR},
-    {ERROR_SHARING_VIOLATION, STATUS_FAILED},
-    {ERROR_LOCK_VIOLATION, STATUS_FAILED},
-    {ERROR_HANDLE_EOF, STATUS_END_OF_FILE},
-    {ERROR_INVALID_NAME, STATUS_FAILED},
-    {ERROR_FILE_CORRUPT, STATUS_FAILED},
-    {0, STATUS_FAILED}, /* any other */
+/* DeleteFileA: a file that is not there, or whose directory is not there, counts as deleted.
+ * _lopen, GetFileTime and SetFileTime report with the other columns. */
+static const struct file_error_row FILE_ERRORS[] = {
+    /*                           delete                    open                      read stamps           write stamps */
+    {ERROR_FILE_NOT_FOUND,      {STATUS_OK,                STATUS_FAILED,            STATUS_FAILED,        STATUS_FAILED}},
+    {ERROR_PATH_NOT_FOUND,      {STATUS_OK,                STATUS_FAILED,            STATUS_FAILED,        STATUS_FAILED}},
+    {ERROR_TOO_MANY_OPEN_FILES, {STATUS_TOO_MANY_FILES,    STATUS_TOO_MANY_FILES,    STATUS_FAILED,        STATUS_FAILED}},
+    {ERROR_ACCESS_DENIED,       {STATUS_ACCESS_DENIED,     STATUS_ACCESS_DENIED,     STATUS_ACCESS_DENIED, STATUS_ACCESS_DENIED}},
+    {ERROR_WRITE_PROTECT,       {STATUS_WRITE_ERROR,       STATUS_WRITE_ERROR,       STATUS_FAILED,        STATUS_WRITE_ERROR}},
+    {ERROR_SHARING_VIOLATION,   {STATUS_SHARING_VIOLATION, STATUS_SHARING_VIOLATION, STATUS_FAILED,        STATUS_FAILED}},
+    {ERROR_LOCK_VIOLATION,      {STATUS_LOCK_VIOLATION,    STATUS_LOCK_VIOLATION,    STATUS_FAILED,        STATUS_FAILED}},
+    {ERROR_HANDLE_EOF,          {STATUS_END_OF_FILE,       STATUS_END_OF_FILE,       STATUS_END_OF_FILE,   STATUS_END_OF_FILE}},
+    {ERROR_INVALID_NAME,        {STATUS_INVALID_NAME,      STATUS_INVALID_NAME,      STATUS_FAILED,        STATUS_FAILED}},
+    {ERROR_FILE_CORRUPT,        {STATUS_FILE_CORRUPT,      STATUS_FILE_CORRUPT,      STATUS_FAILED,        STATUS_FAILED}},
+    {0,                         {STATUS_FAILED,            STATUS_FAILED,            STATUS_FAILED,        STATUS_FAILED}}, /* any other */
 };
 
 #define FILE_ROWS(table) (sizeof(table) / sizeof((table)[0]))
@@ -95,14 +55,14 @@ static status_t file_map_errno(const struct file_errno_row *rows, size_t n, int 
     return rows[n - 1].status;
 }
 
-static status_t file_map_error(const struct file_error_row *rows, size_t n, DWORD error)
+static status_t file_map_error(enum file_column column, DWORD error)
 {
     size_t i;
 
-    for (i = 0; i + 1 < n; i++)
-        if (rows[i].error == error)
-            return rows[i].status;
-    return rows[n - 1].status;
+    for (i = 0; i + 1 < FILE_ROWS(FILE_ERRORS); i++)
+        if (FILE_ERRORS[i].error == error)
+            return FILE_ERRORS[i].status[column];
+    return FILE_ERRORS[FILE_ROWS(FILE_ERRORS) - 1].status[column];
 }
 
 status_t file_exists(const char *path, truth_t *exists)
@@ -140,22 +100,20 @@ status_t file_copy_times(const char *source, const char *target)
         return STATUS_FAILED;
     from = _lopen(source, OF_READ);
     if (from == HFILE_ERROR) {
-        rc = file_map_error(FILE_OPEN_ERRORS, FILE_ROWS(FILE_OPEN_ERRORS), GetLastError());
+        rc = file_map_error(FILE_OPEN, GetLastError());
         goto done;
     }
     to = _lopen(target, OF_READWRITE);
     if (to == HFILE_ERROR) {
-        rc = file_map_error(FILE_OPEN_ERRORS, FILE_ROWS(FILE_OPEN_ERRORS), GetLastError());
+        rc = file_map_error(FILE_OPEN, GetLastError());
         goto done;
     }
     if (!GetFileTime(file_handle(from), &created, &accessed, &written)) {
-        rc = file_map_error(FILE_READ_TIMES_ERRORS, FILE_ROWS(FILE_READ_TIMES_ERRORS),
-                            GetLastError());
+        rc = file_map_error(FILE_READ_TIMES, GetLastError());
         goto done;
     }
     if (!SetFileTime(file_handle(to), &created, &accessed, &written)) {
-        rc = file_map_error(FILE_WRITE_TIMES_ERRORS, FILE_ROWS(FILE_WRITE_TIMES_ERRORS),
-                            GetLastError());
+        rc = file_map_error(FILE_WRITE_TIMES, GetLastError());
         goto done;
     }
 
@@ -179,7 +137,7 @@ status_t file_delete(const char *path)
     /* A failure here is left to DeleteFileA to report. */
     crt_chmod(path, CRT_S_IREAD | CRT_S_IWRITE);
     if (!DeleteFileA(path)) {
-        rc = file_map_error(FILE_DELETE_ERRORS, FILE_ROWS(FILE_DELETE_ERRORS), GetLastError());
+        rc = file_map_error(FILE_DELETE, GetLastError());
         /* A file that stays keeps the protection it had. */
         if (rc != STATUS_OK && was_read_only)
             crt_chmod(path, CRT_S_IREAD);

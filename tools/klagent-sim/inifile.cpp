@@ -1,22 +1,11 @@
 /* The world file's reader and its line-keeping editor. */
 #include "inifile.h"
+#include "textfile.h"
 
-#include <fstream>
-#include <sstream>
 
 namespace ksim {
 
 namespace {
-
-std::string ini_trim(const std::string &s)
-{
-    size_t a = 0, b = s.size();
-    while (a < b && (s[a] == ' ' || s[a] == '\t'))
-        a++;
-    while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t'))
-        b--;
-    return s.substr(a, b - a);
-}
 
 /* A ; that follows a blank starts a comment; one inside a value (a;b) does not. */
 std::string ini_strip_comment(const std::string &s)
@@ -66,7 +55,7 @@ bool ini_parse(const std::string &name, const std::string &text, ini_file *out,
     }
     bool header_block = false; /* still in the lines right below a section header */
     for (size_t i = 0; i < out->lines.size(); i++) {
-        std::string line = ini_trim(out->lines[i]);
+        std::string line = text_trim(out->lines[i]);
         auto fail = [&](const std::string &what) {
             *error = name + ":" + std::to_string(i + 1) + ": " + what;
             return false;
@@ -82,10 +71,10 @@ bool ini_parse(const std::string &name, const std::string &text, ini_file *out,
             continue;
         }
         if (line[0] == '[') {
-            std::string head = ini_trim(ini_strip_comment(line));
+            std::string head = text_trim(ini_strip_comment(line));
             if (head.size() < 2 || head.back() != ']')
                 return fail("a section line must end with ]");
-            std::string sname = ini_trim(head.substr(1, head.size() - 2));
+            std::string sname = text_trim(head.substr(1, head.size() - 2));
             if (sname.empty())
                 return fail("a section needs a name");
             out->sections.push_back(ini_section{sname, (int)i, (int)i, {}});
@@ -97,11 +86,11 @@ bool ini_parse(const std::string &name, const std::string &text, ini_file *out,
             return fail("expected key = value");
         if (out->sections.empty())
             return fail("key = value before the first [section]");
-        std::string key = ini_trim(line.substr(0, eq));
+        std::string key = text_trim(line.substr(0, eq));
         if (key.empty())
             return fail("a key = value line needs a key");
         out->sections.back().entries.push_back(
-            ini_entry{key, ini_trim(ini_strip_comment(line.substr(eq + 1))), (int)i});
+            ini_entry{key, text_trim(ini_strip_comment(line.substr(eq + 1))), (int)i});
         out->sections.back().last_line = (int)i;
         header_block = false;
     }
@@ -110,14 +99,8 @@ bool ini_parse(const std::string &name, const std::string &text, ini_file *out,
 
 bool ini_read(const std::string &path, ini_file *out, std::string *error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = path + ": cannot be read";
-        return false;
-    }
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ini_parse(path, ss.str(), out, error);
+    std::string bytes;
+    return text_file_read(path, &bytes, error) && ini_parse(path, bytes, out, error);
 }
 
 std::string ini_apply_changes(const ini_file &file, const std::vector<ini_change> &changes)

@@ -1,10 +1,9 @@
 /* REGEDIT4 files: parser, model, value formatter and the write-back that keeps a person's lines. */
 #include "regfile.h"
+#include "textfile.h"
 
 #include <cctype>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace ksim {
 
@@ -371,14 +370,8 @@ bool reg_parse(const std::string &name, const std::string &text, reg_file *out,
 
 bool reg_read(const std::string &path, reg_file *out, std::string *error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = path + ": cannot be read";
-        return false;
-    }
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return reg_parse(path, ss.str(), out, error);
+    std::string bytes;
+    return text_file_read(path, &bytes, error) && reg_parse(path, bytes, out, error);
 }
 
 std::vector<reg_model_key> reg_model(const reg_file &file)

@@ -12,6 +12,7 @@
 
 #include "inifile.h"
 #include "regfile.h"
+#include "textfile.h"
 #include "sim/sim.h"
 
 namespace ksim {
@@ -51,16 +52,6 @@ struct snapshot {
     std::map<std::string, std::vector<std::pair<HKEY, std::string>>> keys;
     std::vector<sim_connection> connections;
 };
-
-std::string world_trim(const std::string &s)
-{
-    size_t a = 0, b = s.size();
-    while (a < b && (s[a] == ' ' || s[a] == '\t'))
-        a++;
-    while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t'))
-        b--;
-    return s.substr(a, b - a);
-}
 
 std::string world_lower(std::string s)
 {
@@ -136,7 +127,7 @@ public:
             else if (name == "drives")
                 ok = drives(s);
             else if (name.compare(0, 7, "server ") == 0)
-                ok = server(s, world_trim(s.name.substr(7)));
+                ok = server(s, text_trim(s.name.substr(7)));
             else if (name == "connections")
                 ok = connections(s);
             else if (name == "programs")
@@ -258,8 +249,8 @@ private:
             if (!letter_of(e.key, &letter))
                 return fail(e.line, "a drive is named by its letter, not \"" + e.key + "\"");
             size_t comma = e.value.find(',');
-            std::string type = world_lower(world_trim(e.value.substr(0, comma)));
-            std::string dir = comma == std::string::npos ? "-" : world_trim(e.value.substr(comma + 1));
+            std::string type = world_lower(text_trim(e.value.substr(0, comma)));
+            std::string dir = comma == std::string::npos ? "-" : text_trim(e.value.substr(comma + 1));
             UINT t = 0;
             bool known = false;
             for (const auto &row : TYPES)
@@ -297,7 +288,7 @@ private:
                 if (!registry_file(r, e))
                     return false;
             } else if (key.compare(0, 6, "share ") == 0) {
-                std::string share = world_trim(e.key.substr(6));
+                std::string share = text_trim(e.key.substr(6));
                 std::string host = host_join(w_->dir, e.value);
                 if (share.empty())
                     return fail(e.line, "share NAME = directory needs the share's name");
@@ -309,8 +300,8 @@ private:
                 std::istringstream in(e.value);
                 std::string share;
                 while (std::getline(in, share, ','))
-                    if (!world_trim(share).empty())
-                        sim_deny_share(name.c_str(), world_trim(share).c_str());
+                    if (!text_trim(share).empty())
+                        sim_deny_share(name.c_str(), text_trim(share).c_str());
             } else if (key == "unreachable") {
                 char *end = NULL;
                 long err = strtol(e.value.c_str(), &end, 10);
@@ -336,7 +327,7 @@ private:
             bool remembered = false;
             if (world_lower(remote).compare(0, 11, "remembered ") == 0) {
                 remembered = true;
-                remote = world_trim(remote.substr(11));
+                remote = text_trim(remote.substr(11));
             }
             if (remote.size() < 5 || remote[0] != '\\' || remote[1] != '\\' ||
                 remote.find('\\', 2) == std::string::npos)

@@ -18,42 +18,7 @@ START=$(date +%s)
 log() { echo "test-all: $*"; }
 
 # --- what the machine needs -------------------------------------------------------------------
-PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev python3
-          g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
-
-installed() {
-    dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q 'ok installed'
-}
-
-as_root() {
-    if [ "$(id -u)" = 0 ]; then
-        "$@"
-    elif command -v sudo >/dev/null 2>&1; then
-        sudo "$@"
-    else
-        log "needs root to run: $*"
-        return 1
-    fi
-}
-
-install_missing() {
-    local missing=() p
-    for p in "${PACKAGES[@]}"; do
-        installed "$p" || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    log "installing ${missing[*]}"
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        as_root dpkg --add-architecture i386 || return 1
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    as_root apt-get update -q </dev/null || return 1
-    as_root apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null || return 1
-}
-
-if ! command -v dpkg-query >/dev/null 2>&1; then
-    log "not a Debian system: install ${PACKAGES[*]} by hand"
-elif ! install_missing; then
+if ! bash scripts/install-deps.sh all; then
     log "FAILED: could not install the packages it needs"
     exit 1
 fi

@@ -302,8 +302,11 @@ BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectors_per_cluster, LPDWORD bytes_p
                        LPDWORD free_clusters, LPDWORD total_clusters)
 {
     DWORD g[4];
-    DWORD error = file_disk_free(root, g);
+    int fault = 0;
     std::string args = simi_q(root);
+    if (simi_fault(SIM_DISK, ERROR_NOT_READY, &fault))
+        return file_result("GetDiskFreeSpaceA", args, (DWORD)fault);
+    DWORD error = file_disk_free(root, g);
     if (error != 0)
         return file_result("GetDiskFreeSpaceA", args, error);
     if (sectors_per_cluster != NULL)
@@ -489,6 +492,9 @@ BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME
     file_hfile *h = file_from_handle(file);
     if (h == NULL)
         return file_result("GetFileTime", args, ERROR_INVALID_HANDLE);
+    int fault = 0;
+    if (simi_fault(SIM_STAMPS, ERROR_ACCESS_DENIED, &fault))
+        return file_result("GetFileTime", args, (DWORD)fault);
     uint64_t stamps[3];
     fs_times_get(h->host, stamps);
     file_put_stamp(creation, stamps[0]);
@@ -506,6 +512,9 @@ static DWORD file_set_time(HANDLE file, const FILETIME *creation, const FILETIME
     file_hfile *h = file_from_handle(file);
     if (h == NULL)
         return ERROR_INVALID_HANDLE;
+    int fault = 0;
+    if (simi_fault(SIM_STAMPS, ERROR_ACCESS_DENIED, &fault))
+        return (DWORD)fault;
     if (h->mode == OF_READ)
         return ERROR_ACCESS_DENIED; /* the handle lacks the right to write attributes */
     if (!simi_mutation_allowed())

@@ -186,6 +186,8 @@ enum sim_family {
     SIM_REGISTRY, /* every Reg* call */
     SIM_NETWORK,  /* WNet* calls */
     SIM_PROFILE,  /* Write(Private)ProfileStringA */
+    SIM_DISK,     /* GetDiskFreeSpaceA */
+    SIM_STAMPS,   /* GetFileTime, SetFileTime */
     SIM_FAMILY_COUNT
 };
 /* Fail the nth call of the family from now (1 = the next one); persistent: that one and every

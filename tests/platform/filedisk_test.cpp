@@ -159,4 +159,188 @@ TEST_F(FileDiskTest, FreeSpaceBeyond32BitsIsTheLargestCount)
     EXPECT_EQ(free_bytes, 4294963200u) << "one cluster less fits";
 }
 
+TEST_F(FileDiskTest, CopyTimesStampColumnsAndNothingLeftOpen)
+{
+    static const struct {
+        unsigned nth; /* 1: reading the source's stamps, 2: writing the target's */
+        DWORD error;
+        status_t status;
+    } rows[] = {
+        {1, ERROR_FILE_NOT_FOUND, 29},      {2, ERROR_FILE_NOT_FOUND, 29},
+        {1, ERROR_PATH_NOT_FOUND, 29},      {2, ERROR_PATH_NOT_FOUND, 29},
+        {1, ERROR_TOO_MANY_OPEN_FILES, 29}, {2, ERROR_TOO_MANY_OPEN_FILES, 29},
+        {1, ERROR_ACCESS_DENIED, 27},       {2, ERROR_ACCESS_DENIED, 27},
+        {1, ERROR_WRITE_PROTECT, 29},       {2, ERROR_WRITE_PROTECT, 21},
+        {1, ERROR_SHARING_VIOLATION, 29},   {2, ERROR_SHARING_VIOLATION, 29},
+        {1, ERROR_LOCK_VIOLATION, 29},      {2, ERROR_LOCK_VIOLATION, 29},
+        {1, ERROR_HANDLE_EOF, 1},           {2, ERROR_HANDLE_EOF, 1},
+        {1, ERROR_INVALID_NAME, 29},        {2, ERROR_INVALID_NAME, 29},
+        {1, ERROR_FILE_CORRUPT, 29},        {2, ERROR_FILE_CORRUPT, 29},
+        {1, ERROR_NOT_READY, 29},           {2, ERROR_NOT_READY, 29},
+    };
+    for (const auto &row : rows) {
+        SetUp();
+        sim_fault(SIM_STAMPS, row.nth, false, (int)row.error);
+        EXPECT_EQ(file_copy_times(a_.c_str(), b_.c_str()), row.status)
+            << "stamp call " << row.nth << ", error " << row.error;
+        EXPECT_EQ(sim_fault_fired(SIM_STAMPS), 1u) << "stamp call " << row.nth;
+        EXPECT_EQ(sim_open_files(), 0) << "stamp call " << row.nth << ", error " << row.error;
+    }
+}
+
+/* Fail every call of every family file_copy_times uses, one at a time: the documented status,
+ * both handles closed; a failed close changes nothing. */
+TEST_F(FileDiskTest, CopyTimesFaultSweep)
+{
+    static const struct {
+        sim_family family;
+        const char *name;
+        status_t status; /* with the family's usual error */
+    } families[] = {
+        {SIM_OPEN, "open", 27},
+        {SIM_STAMPS, "stamps", 27},
+        {SIM_CLOSE, "close", 0},
+        {SIM_MEM, "heap", 0},
+    };
+    for (const auto &f : families) {
+        unsigned n;
+        for (n = 1; n < 10; n++) {
+            SetUp();
+            sim_fault(f.family, n, false, 0);
+            status_t rc = file_copy_times(a_.c_str(), b_.c_str());
+            EXPECT_EQ(sim_open_files(), 0) << f.name << " call " << n;
+            if (sim_fault_fired(f.family) == 0) {
+                EXPECT_EQ(rc, 0) << f.name << " call " << n;
+                break;
+            }
+            EXPECT_EQ(rc, f.status) << f.name << " call " << n;
+        }
+        EXPECT_LT(n, 10u) << f.name;
+    }
+}
+
+TEST_F(FileDiskTest, DiskTableEveryRow)
+{
+    static const struct {
+        DWORD error;
+        status_t status;
+    } rows[] = {
+        {ERROR_NOT_DOS_DISK, 23},         {ERROR_DRIVE_LOCKED, 56},
+        {ERROR_DISK_RECALIBRATE_FAILED, 51}, {ERROR_DISK_OPERATION_FAILED, 29},
+        {ERROR_FILE_CORRUPT, 50},         {ERROR_NOT_READY, 29},
+        {ERROR_PATH_NOT_FOUND, 29},       {ERROR_ACCESS_DENIED, 29},
+    };
+    for (const auto &row : rows) {
+        uint32_t free_bytes = 777, cluster = 777;
+        sim_fault(SIM_DISK, 1, false, (int)row.error);
+        EXPECT_EQ(disk_free_bytes(a_.c_str(), &free_bytes), row.status) << "error " << row.error;
+        sim_fault(SIM_DISK, 1, false, (int)row.error);
+        EXPECT_EQ(disk_cluster_bytes(a_.c_str(), &cluster), row.status) << "error " << row.error;
+        EXPECT_EQ(free_bytes, 777u) << "error " << row.error;
+        EXPECT_EQ(cluster, 777u) << "error " << row.error;
+        sim_fault(SIM_DISK, 1, false, (int)row.error);
+        EXPECT_EQ(disk_allocation_size(a_.c_str(), 4097), 4097u) << "error " << row.error;
+    }
+}
+
+TEST_F(FileDiskTest, OddGeometries)
+{
+    static const struct {
+        const char *row;
+        DWORD sectors, bytes, free;
+        status_t cluster_rc;
+        uint32_t cluster;
+        uint32_t free_bytes;
+        uint32_t raised_4097; /* disk_allocation_size of 4097 bytes */
+    } rows[] = {
+        {"no free clusters", 8, 512, 0, 0, 4096, 0, 8192},
+        {"sector-sized clusters", 1, 512, 3, 0, 512, 1536, 4608},
+        {"empty cluster", 0, 512, 100, 29, 0, 0, 4097},
+        {"cluster past 32 bits", 0x10000, 0x10000, 1, 29, 0, 4294967295u, 4097},
+        {"cluster past 32 bits, none free", 0x10000, 0x10000, 0, 29, 0, 0, 4097},
+        {"free space product past 64 bits", 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 29, 0,
+         4294967295u, 4097},
+    };
+    for (const auto &r : rows) {
+        sim_set_drive_geometry('C', r.sectors, r.bytes, r.free, 0xFFFFFFFFu);
+        uint32_t cluster = 777, free_bytes = 777;
+        EXPECT_EQ(disk_cluster_bytes("C:", &cluster), r.cluster_rc) << r.row;
+        EXPECT_EQ(cluster, r.cluster_rc == 0 ? r.cluster : 777u) << r.row;
+        EXPECT_EQ(disk_free_bytes("C:", &free_bytes), 0) << r.row;
+        EXPECT_EQ(free_bytes, r.free_bytes) << r.row;
+        EXPECT_EQ(disk_allocation_size("C:", 4097), r.raised_4097) << r.row;
+    }
+    uint32_t count = 0;
+    EXPECT_EQ(disk_free_bytes(NULL, &count), 29);
+    EXPECT_EQ(disk_free_bytes("", &count), 29);
+    EXPECT_EQ(disk_free_bytes("C:", NULL), 29);
+    EXPECT_EQ(disk_cluster_bytes("C:", NULL), 29);
+}
+
+TEST_F(FileDiskTest, AllocationSizeNearTheTopOf32Bits)
+{
+    sim_set_drive_geometry('C', 8, 512, 1000, 2000);
+    EXPECT_EQ(disk_allocation_size("C:", 4294963200u), 4294963200u) << "a whole cluster count";
+    EXPECT_EQ(disk_allocation_size("C:", 4294963201u), 4294967295u)
+        << "the last cluster ends past 32 bits";
+    EXPECT_EQ(disk_allocation_size("C:", 4294967295u), 4294967295u);
+}
+
+TEST_F(FileDiskTest, CopyTimesCarriesAllThreeStamps)
+{
+    /* give the source distinct stamps, then copy them onto the target */
+    HFILE h = _lopen(a_.c_str(), OF_READWRITE);
+    ASSERT_NE(h, HFILE_ERROR);
+    FILETIME c = {0x11111111u, 0x01D00000u}, a = {0x22222222u, 0x01D10000u},
+             w = {0x33333333u, 0x01D20000u};
+    ASSERT_TRUE(SetFileTime((HANDLE)(intptr_t)h, &c, &a, &w));
+    _lclose(h);
+    ASSERT_EQ(file_copy_times(a_.c_str(), b_.c_str()), 0);
+    h = _lopen(b_.c_str(), OF_READ);
+    ASSERT_NE(h, HFILE_ERROR);
+    FILETIME got[3];
+    ASSERT_TRUE(GetFileTime((HANDLE)(intptr_t)h, &got[0], &got[1], &got[2]));
+    _lclose(h);
+    const FILETIME *want[3] = {&c, &a, &w};
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ(got[i].dwLowDateTime, want[i]->dwLowDateTime) << "stamp " << i;
+        EXPECT_EQ(got[i].dwHighDateTime, want[i]->dwHighDateTime) << "stamp " << i;
+    }
+    std::string bytes;
+    ASSERT_TRUE(ws_read_file(b_, &bytes));
+    EXPECT_EQ(bytes, "beta") << "only the stamps change";
+}
+
+TEST_F(FileDiskTest, NullArguments)
+{
+    truth_t exists = 7;
+    EXPECT_EQ(file_exists(NULL, &exists), 29);
+    EXPECT_EQ(file_exists(a_.c_str(), NULL), 29);
+    EXPECT_EQ(exists, 7);
+    EXPECT_EQ(file_delete(NULL), 29);
+    EXPECT_EQ(file_copy_times(NULL, b_.c_str()), 29);
+    EXPECT_EQ(file_copy_times(a_.c_str(), NULL), 29);
+}
+
+TEST_F(FileDiskTest, ExistsFailuresAreNotAnswers)
+{
+    std::string share_dir = sim_make_temp_dir();
+    sim_add_share("SERVER1", "SECRET", share_dir.c_str());
+    sim_deny_share("SERVER1", "SECRET");
+    static const struct {
+        const char *row;
+        std::string path;
+        status_t status;
+    } rows[] = {
+        {"denied share (EACCES)", "\\\\SERVER1\\SECRET\\x", 27},
+        {"unknown server (EINVAL)", "\\\\NOSERVER\\share\\x", 29},
+        {"invalid name", ws_join(dir_, "a<b"), 29},
+    };
+    for (const auto &row : rows) {
+        truth_t exists = 7;
+        EXPECT_EQ(file_exists(row.path.c_str(), &exists), row.status) << row.row;
+        EXPECT_EQ(exists, 7) << row.row << ": untouched";
+    }
+}
+
 } // namespace

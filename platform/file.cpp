@@ -9,11 +9,17 @@ struct file_errno_row {
 };
 
 /* The file table: one row per platform error, one column per kind of call. */
-enum file_column { FILE_DELETE, FILE_OPEN, FILE_READ_TIMES, FILE_WRITE_TIMES, FILE_COLUMNS };
+enum file_column {
+    FILE_COL_DELETE,
+    FILE_COL_OPEN,
+    FILE_COL_READ_TIMES,
+    FILE_COL_WRITE_TIMES,
+    FILE_COL_COLUMNS
+};
 
 struct file_error_row {
     DWORD error;
-    status_t status[FILE_COLUMNS]; /* delete, open, read stamps, write stamps */
+    status_t status[FILE_COL_COLUMNS]; /* delete, open, read stamps, write stamps */
 };
 
 /* In every table the last row is the default for any error not listed above it. */
@@ -100,20 +106,20 @@ status_t file_copy_times(const char *source, const char *target)
         return STATUS_FAILED;
     from = _lopen(source, OF_READ);
     if (from == HFILE_ERROR) {
-        rc = file_map_error(FILE_OPEN, GetLastError());
+        rc = file_map_error(FILE_COL_OPEN, GetLastError());
         goto done;
     }
     to = _lopen(target, OF_READWRITE);
     if (to == HFILE_ERROR) {
-        rc = file_map_error(FILE_OPEN, GetLastError());
+        rc = file_map_error(FILE_COL_OPEN, GetLastError());
         goto done;
     }
     if (!GetFileTime(file_handle(from), &created, &accessed, &written)) {
-        rc = file_map_error(FILE_READ_TIMES, GetLastError());
+        rc = file_map_error(FILE_COL_READ_TIMES, GetLastError());
         goto done;
     }
     if (!SetFileTime(file_handle(to), &created, &accessed, &written)) {
-        rc = file_map_error(FILE_WRITE_TIMES, GetLastError());
+        rc = file_map_error(FILE_COL_WRITE_TIMES, GetLastError());
         goto done;
     }
 
@@ -137,7 +143,7 @@ status_t file_delete(const char *path)
     /* A failure here is left to DeleteFileA to report. */
     crt_chmod(path, CRT_S_IREAD | CRT_S_IWRITE);
     if (!DeleteFileA(path)) {
-        rc = file_map_error(FILE_DELETE, GetLastError());
+        rc = file_map_error(FILE_COL_DELETE, GetLastError());
         /* A file that stays keeps the protection it had. */
         if (rc != STATUS_OK && was_read_only)
             crt_chmod(path, CRT_S_IREAD);

@@ -190,6 +190,13 @@ TEST_F(NetTest, ConnectsTheFirstFreeLetterAfterAskingEveryLetter)
     ASSERT_NE(x, (const sim_connection *)NULL);
     EXPECT_TRUE(equal_ci(x->remote, "\\\\SERVER1\\CLIENTS")) << x->remote;
     EXPECT_FALSE(x->remembered_only);
+    /* a disk resource, no password or user name, flags 0: not restored at the next log-on */
+    const sim_call *last = NULL;
+    for (const sim_call &c : sim_calls())
+        if (c.name == "WNetAddConnection2A")
+            last = &c;
+    ASSERT_NE(last, (const sim_call *)NULL);
+    EXPECT_EQ(last->args, "{1, \"x:\", \"\\\\\\\\SERVER1\\\\CLIENTS\"}, NULL, NULL, 0x0");
 }
 
 TEST_F(NetTest, ReuseIsCaseFoldedAndReachesDeeperConnections)

@@ -45,15 +45,6 @@ TEST_F(FileDiskTest, DeleteMapsEveryRowAndKeepsTheFileOnFailure)
     }
 }
 
-TEST_F(FileDiskTest, DeleteClearsReadOnlyAndTakesAMissingFileAsDeleted)
-{
-    ASSERT_EQ(crt_chmod(a_.c_str(), CRT_S_IREAD), 0);
-    EXPECT_EQ(file_delete(a_.c_str()), 0);
-    EXPECT_FALSE(ws_file_exists(a_));
-    EXPECT_EQ(file_delete(a_.c_str()), 0) << "already gone";
-    EXPECT_EQ(file_delete(ws_join(dir_, "nodir\\x").c_str()), 0) << "directory missing";
-}
-
 TEST_F(FileDiskTest, DeleteOfAHeldFileIsASharingViolationAndKeepsItsProtection)
 {
     ASSERT_EQ(crt_chmod(a_.c_str(), CRT_S_IREAD), 0);
@@ -84,38 +75,6 @@ TEST_F(FileDiskTest, CopyTimesOpenColumnAndNothingLeftOpen)
             << "open " << row.nth << ", error " << row.error;
         EXPECT_EQ(sim_open_files(), 0) << "open " << row.nth << ", error " << row.error;
     }
-}
-
-TEST_F(FileDiskTest, CopyTimesRefusesAReadOnlyTargetAndAMissingSource)
-{
-    ASSERT_EQ(crt_chmod(b_.c_str(), CRT_S_IREAD), 0);
-    EXPECT_EQ(file_copy_times(a_.c_str(), b_.c_str()), 27);
-    EXPECT_EQ(file_copy_times(ws_join(dir_, "none").c_str(), a_.c_str()), 29);
-    EXPECT_EQ(sim_open_files(), 0);
-    ASSERT_EQ(crt_chmod(b_.c_str(), CRT_S_IREAD | CRT_S_IWRITE), 0);
-    EXPECT_EQ(file_copy_times(a_.c_str(), b_.c_str()), 0);
-    EXPECT_EQ(sim_open_files(), 0);
-}
-
-TEST_F(FileDiskTest, ExistsAnswersForFilesDirectoriesAndMissingPaths)
-{
-    static const struct {
-        std::string path;
-        truth_t exists;
-    } rows[] = {
-        {ws_join(dir_, "a.txt"), 1},
-        {dir_, 1},
-        {ws_join(dir_, "none.txt"), 0},
-        {ws_join(dir_, "nodir\\none.txt"), 0},
-    };
-    for (const auto &row : rows) {
-        truth_t exists = 7;
-        EXPECT_EQ(file_exists(row.path.c_str(), &exists), 0) << row.path;
-        EXPECT_EQ(exists, row.exists) << row.path;
-    }
-    truth_t untouched = 7;
-    EXPECT_EQ(file_exists("\\\\NOSERVER\\share\\x", &untouched), 29) << "EINVAL is not absent";
-    EXPECT_EQ(untouched, 7);
 }
 
 TEST_F(FileDiskTest, AllocationSizeRoundsUpToWholeClusters)
@@ -284,31 +243,6 @@ TEST_F(FileDiskTest, AllocationSizeNearTheTopOf32Bits)
     EXPECT_EQ(disk_allocation_size("C:", 4294963201u), 4294967295u)
         << "the last cluster ends past 32 bits";
     EXPECT_EQ(disk_allocation_size("C:", 4294967295u), 4294967295u);
-}
-
-TEST_F(FileDiskTest, CopyTimesCarriesAllThreeStamps)
-{
-    /* give the source distinct stamps, then copy them onto the target */
-    HFILE h = _lopen(a_.c_str(), OF_READWRITE);
-    ASSERT_NE(h, HFILE_ERROR);
-    FILETIME c = {0x11111111u, 0x01D00000u}, a = {0x22222222u, 0x01D10000u},
-             w = {0x33333333u, 0x01D20000u};
-    ASSERT_TRUE(SetFileTime((HANDLE)(intptr_t)h, &c, &a, &w));
-    _lclose(h);
-    ASSERT_EQ(file_copy_times(a_.c_str(), b_.c_str()), 0);
-    h = _lopen(b_.c_str(), OF_READ);
-    ASSERT_NE(h, HFILE_ERROR);
-    FILETIME got[3];
-    ASSERT_TRUE(GetFileTime((HANDLE)(intptr_t)h, &got[0], &got[1], &got[2]));
-    _lclose(h);
-    const FILETIME *want[3] = {&c, &a, &w};
-    for (int i = 0; i < 3; i++) {
-        EXPECT_EQ(got[i].dwLowDateTime, want[i]->dwLowDateTime) << "stamp " << i;
-        EXPECT_EQ(got[i].dwHighDateTime, want[i]->dwHighDateTime) << "stamp " << i;
-    }
-    std::string bytes;
-    ASSERT_TRUE(ws_read_file(b_, &bytes));
-    EXPECT_EQ(bytes, "beta") << "only the stamps change";
 }
 
 TEST_F(FileDiskTest, NullArguments)

@@ -71,29 +71,6 @@ protected:
     }
 };
 
-TEST(RegErrorTable, EveryRowAndTheDefault)
-{
-    static const struct {
-        DWORD error;
-        status_t status;
-        const char *row;
-    } rows[] = {
-        {ERROR_SUCCESS, 0, "success"},
-        {ERROR_FILE_NOT_FOUND, 22, "file not found"},
-        {ERROR_ACCESS_DENIED, 27, "access denied"},
-        {ERROR_WRITE_PROTECT, 21, "write protect"},
-        {ERROR_SHARING_VIOLATION, 53, "sharing violation"},
-        {ERROR_LOCK_VIOLATION, 54, "lock violation"},
-        {ERROR_PRIVILEGE_NOT_HELD, 27, "privilege not held"},
-        {ERROR_BAD_NETPATH, 29, "bad network path (default)"},
-        {ERROR_PATH_NOT_FOUND, 29, "path not found (default)"},
-        {ERROR_MORE_DATA, 29, "more data (default)"},
-        {0xFFFFFFFFu, 29, "all bits (default)"},
-    };
-    for (const auto &r : rows)
-        EXPECT_EQ(status_from_win32_error(r.error), r.status) << r.row;
-}
-
 TEST(RegRootKey, NamesCaseFoldedWholeName)
 {
     static const struct {

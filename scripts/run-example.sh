@@ -6,6 +6,8 @@ set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+# On a fresh machine the native build's packages come first; a warm one spends no time here.
+bash scripts/install-deps.sh native
 cmake --preset native >/dev/null
 cmake --build build/native --target klagent-sim
 

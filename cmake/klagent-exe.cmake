@@ -14,14 +14,6 @@ add_custom_command(OUTPUT ${VX_ICON}
   VERBATIM)
 add_custom_target(vx_icon ALL DEPENDS ${VX_ICON})
 
-# The entry point lives with the agent's sources; without them there is nothing to link yet
-# (the glob behind vx_agent re-runs this configuration when they appear).
-get_target_property(VX_AGENT_TYPE vx_agent TYPE)
-if(VX_AGENT_TYPE STREQUAL "INTERFACE_LIBRARY")
-  message(STATUS "klagent.exe: no agent sources yet; not built")
-  return()
-endif()
-
 add_executable(klagent WIN32 ${PROJECT_SOURCE_DIR}/resources/klagent.rc)
 set_target_properties(klagent PROPERTIES LINKER_LANGUAGE CXX OUTPUT_NAME klagent)
 set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/klagent.rc PROPERTIES

@@ -34,6 +34,8 @@ status_t kv_parse_separator_spec(const char *spec, char *sep, truth_t *keep_key_
     } else {
         return STATUS_BAD_FORMAT;
     }
+    if (c == '\r' || c == '\n' || c == KV_TEXT_END)
+        return STATUS_BAD_FORMAT;
     if (sep != NULL)
         *sep = c;
     if (keep_key_blanks != NULL)
@@ -43,11 +45,80 @@ status_t kv_parse_separator_spec(const char *spec, char *sep, truth_t *keep_key_
     return STATUS_OK;
 }
 
+/* One field read's place: the stream, the rules, the two buffers and how far each is filled. */
+typedef struct kv_field_reader {
+    FILE *in;
+    char sep;            /* the separator; NUL reads the rest of the line */
+    truth_t keep_blanks; /* spaces and TABs go into the field */
+    char *field;
+    char *raw;
+    uint16_t cap; /* of both buffers */
+    uint16_t n;   /* characters in the field */
+    uint16_t r;   /* characters in the raw copy */
+} kv_field_reader;
+
+static truth_t kv_is_separator(const kv_field_reader *rd, int c)
+{
+    return (char)c == rd->sep || (c == '\t' && rd->sep == ' ');
+}
+
+/* A space or TAB that the field does not keep (a TAB that separates is a separator first). */
+static truth_t kv_is_dropped_blank(const kv_field_reader *rd, int c)
+{
+    return (c == ' ' || c == '\t') && !rd->keep_blanks;
+}
+
+/* The input ended: 29 with the field emptied after a read error, else 1. */
+static status_t kv_end_of_input(kv_field_reader *rd)
+{
+    if (ferror(rd->in)) {
+        rd->n = 0;
+        return STATUS_FAILED;
+    }
+    return STATUS_END_OF_FILE;
+}
+
+/* Leave c for the next read: 0, or 29 when the stream refuses it. */
+static status_t kv_push_back(FILE *in, int c)
+{
+    return ungetc(c, in) == EOF ? STATUS_FAILED : STATUS_OK;
+}
+
+/* The raw copy holds at most cap - 1 characters, like the field: a line part with many skipped
+ * separators or dropped blanks is too long, as a long field is. */
+static status_t kv_raw_append(kv_field_reader *rd, int c)
+{
+    if (rd->r == rd->cap - 1)
+        return STATUS_BAD_FORMAT;
+    rd->raw[rd->r++] = (char)c;
+    return STATUS_OK;
+}
+
+/* 7 once the field reaches cap - 1 characters: the text is too long for it. */
+static status_t kv_field_append(kv_field_reader *rd, int c)
+{
+    rd->field[rd->n++] = (char)c;
+    return rd->n == rd->cap - 1 ? STATUS_BAD_FORMAT : STATUS_OK;
+}
+
+/* A TAB that ends a key under a space separator takes the blanks after it along, when blanks do
+ * not count (they go into neither buffer). 0 at the first other character (left unread) or at
+ * the end of input; 29 on a read error or a failed push-back. */
+static status_t kv_take_blanks_after_tab(kv_field_reader *rd)
+{
+    for (;;) {
+        int c = fgetc(rd->in);
+        if (c == EOF)
+            return ferror(rd->in) ? STATUS_FAILED : STATUS_OK;
+        if (c != ' ' && c != '\t')
+            return kv_push_back(rd->in, c);
+    }
+}
+
 status_t kv_read_field(FILE *in, char sep, truth_t keep_blanks, char *field, uint16_t cap,
                        char *raw)
 {
-    uint16_t n = 0; /* characters in the field */
-    uint16_t r = 0; /* characters in the raw copy */
+    kv_field_reader rd = {in, sep, keep_blanks, field, raw, cap, 0, 0};
     status_t rc = STATUS_OK;
 
     if (in == NULL || field == NULL || raw == NULL)
@@ -63,63 +134,34 @@ status_t kv_read_field(FILE *in, char sep, truth_t keep_blanks, char *field, uin
     for (;;) {
         int c = fgetc(in);
         if (c == EOF) {
-            if (ferror(in)) {
-                n = 0;
-                rc = STATUS_FAILED;
-            } else {
-                rc = STATUS_END_OF_FILE;
-            }
-            goto done;
+            rc = kv_end_of_input(&rd);
+            break;
         }
         if (c == '\n') {
             /* The line end stays unread: the caller moves to the next line itself. */
-            if (ungetc(c, in) == EOF)
-                rc = STATUS_FAILED;
-            goto done;
+            rc = kv_push_back(in, c);
+            break;
         }
-        /* The raw copy holds at most cap - 1 characters, like the field's buffer: a line part
-         * with many skipped separators or dropped blanks is too long, as a long field is. */
-        if (r == cap - 1) {
-            rc = STATUS_BAD_FORMAT;
-            goto done;
-        }
-        raw[r++] = (char)c;
-
-        if ((char)c == sep || (c == '\t' && sep == ' ')) {
-            if (n == 0)
+        rc = kv_raw_append(&rd, c);
+        if (rc != STATUS_OK)
+            break;
+        if (kv_is_separator(&rd, c)) {
+            if (rd.n == 0)
                 continue; /* separators in front of the key */
-            if (c == '\t' && sep == ' ' && !keep_blanks) {
-                /* A TAB separator takes the blanks after it along (not into the raw copy). */
-                for (;;) {
-                    int d = fgetc(in);
-                    if (d == EOF) {
-                        if (ferror(in))
-                            rc = STATUS_FAILED;
-                        goto done;
-                    }
-                    if (d != ' ' && d != '\t') {
-                        if (ungetc(d, in) == EOF)
-                            rc = STATUS_FAILED;
-                        goto done;
-                    }
-                }
-            }
-            goto done;
+            if (c == '\t' && sep == ' ' && !keep_blanks)
+                rc = kv_take_blanks_after_tab(&rd);
+            break;
         }
-        if ((c == ' ' || c == '\t') && !keep_blanks)
+        if (kv_is_dropped_blank(&rd, c))
             continue;
-        field[n++] = (char)c;
-        if (n == cap - 1) {
-            rc = STATUS_BAD_FORMAT;
-            goto done;
-        }
+        rc = kv_field_append(&rd, c);
+        if (rc != STATUS_OK)
+            break;
     }
-
-done:
     /* Terminated on every path, even 7's: a caller that looks at a failed field reads a
      * bounded text. */
-    field[n] = '\0';
-    raw[r] = '\0';
+    field[rd.n] = '\0';
+    raw[rd.r] = '\0';
     return rc;
 }
 

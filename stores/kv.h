@@ -7,11 +7,16 @@
 
 #include "platform/status.h"
 
+/* The character at which text input ends (Ctrl-Z): a text file holds nothing after it. */
+#define KV_TEXT_END '\x1A'
+
 /* Read the separator spec [in] (null means "="): *sep [out] the separator character (NUL for
  * the empty spec: no separator), *keep_key_blanks and *keep_value_blanks [out] whether spaces
  * and TABs count in keys and in values. Accepted: "" (NUL, keys kept, values not), c, " c"
  * (key blanks dropped), "c " (value blanks dropped), " c " (both dropped); a space also plays c.
- * 0; or 7 for any other spec, the outputs untouched. Null outputs are skipped. */
+ * 0; or 7 for any other spec, or one whose separator is a CR, an LF or a Ctrl-Z (no line can
+ * hold it: a line written with it would come apart), the outputs untouched. Null outputs are
+ * skipped. */
 status_t kv_parse_separator_spec(const char *spec, char *sep, truth_t *keep_key_blanks,
                                  truth_t *keep_value_blanks);
 

@@ -23,7 +23,7 @@
  *     (null: "Vornex"); a key-value file's separator spec (null: "=").
  * A key list is the names one after another, each with its terminator, and a further
  * terminator (two for a key-value file); a key-value file lists only keys whose values are not
- * empty. Registry data of any type is returned as stored, with a terminator after it.
+ * empty (however long the value, and whatever blanks it begins with). Registry data of any type is returned as stored, with a terminator after it.
  *   0  found (a registry or key-value value may be empty);
  *   4  a key list that does not fit size (for the profile stores: the platform's count says
  *      so, which also happens for a complete list of exactly size - 1 bytes);
@@ -64,11 +64,14 @@ const char *store_running_platform(void);
  * The registry key is created when missing (class "Application Global Data"); values are
  * REG_SZ on a running Windows 95 and REG_EXPAND_SZ otherwise. The environment store also
  * updates this process's environment (first) and then tells every window. A key-value file is
- * rewritten through a temporary file beside it (extension x1z) that replaces it in one step.
+ * rewritten through a temporary file beside it (extension x1z) that replaces it in one step,
+ * and comes out ending in a line end (a last line that lacked one is completed).
  *   0  done (also deleting what was not there);
  *   5  no memory for working copies;
- *   7  a malformed separator spec; a key-value line before the match whose key part reaches
- *      1023 characters;
+ *   7  a malformed separator spec (a CR, LF or Ctrl-Z separator included); a key-value line
+ *      before the match whose key part reaches 1023 characters; for WIN.INI, a private profile
+ *      file or a key-value file, a name or value (or profile section) holding a CR, an LF or a
+ *      Ctrl-Z, which would make lines of its own or end the file's text (nothing written);
  *   20 a key-value file that exists but cannot be opened or read, or holds text after a
  *      Ctrl-Z (text input ends there; an append refuses any Ctrl-Z);
  *   21 a profile write the platform refused; a key-value or temporary file that cannot be

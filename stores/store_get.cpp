@@ -7,9 +7,6 @@
 #include "stores/kv.h"
 #include "stores/store_select.h"
 
-/* The scratch area that receives values while a key list is built. */
-#define STORE_LIST_SCRATCH 1024
-
 static status_t store_get_registry(const store_selection *sel, const char *name,
                                    const char *section, char *buf, uint16_t size,
                                    int32_t use_subkey, const char *platform)
@@ -78,14 +75,28 @@ static status_t store_get_profile(const char *store, const char *name, const cha
     return buf[0] == '\0' ? STATUS_VALUE_ABSENT : STATUS_OK;
 }
 
-/* Consume the rest of a line, its LF included. 0 at the next line, 1 at the end of the file,
- * 29 on a read error. */
-static status_t store_get_skip_line(FILE *in)
+/* Consume the rest of a line, its LF included. *has_text [out, may be null]: the part consumed,
+ * read as a value would be, is not empty: its first character that counts (with insignificant
+ * blanks, the first that is not a space, TAB or CR, which the lookup drops) is not a NUL. The
+ * line is scanned however long it is, so a value behind any run of blanks is seen. 0 at the
+ * next line, 1 at the end of the file, 29 on a read error. */
+static status_t store_get_skip_line(FILE *in, truth_t keep_blanks, truth_t *has_text)
 {
+    truth_t decided = 0;
     int c;
-    do {
+
+    if (has_text != NULL)
+        *has_text = 0;
+    for (;;) {
         c = fgetc(in);
-    } while (c != EOF && c != '\n');
+        if (c == EOF || c == '\n')
+            break;
+        if (decided || (!keep_blanks && (c == ' ' || c == '\t' || c == '\r')))
+            continue;
+        decided = 1;
+        if (has_text != NULL)
+            *has_text = c != '\0';
+    }
     if (c != EOF)
         return STATUS_OK;
     return ferror(in) ? STATUS_FAILED : STATUS_END_OF_FILE;
@@ -116,7 +127,7 @@ static status_t store_get_kv_value(FILE *in, const char *name, char sep, truth_t
                 text_strip_blanks(buf);
             return STATUS_OK;
         }
-        rc = store_get_skip_line(in);
+        rc = store_get_skip_line(in, 1, NULL);
         if (rc == STATUS_END_OF_FILE)
             return STATUS_VALUE_ABSENT;
         if (rc != STATUS_OK)
@@ -130,37 +141,28 @@ static status_t store_get_kv_value(FILE *in, const char *name, char sep, truth_t
 static status_t store_get_kv_list(FILE *in, char sep, truth_t keep_key, truth_t keep_value,
                                   char *buf, uint16_t size, char *key, char *raw)
 {
-    char scratch[STORE_LIST_SCRATCH];
-    uint16_t scratch_cap = size < STORE_LIST_SCRATCH ? size : STORE_LIST_SCRATCH;
     uint32_t pos = 0;
 
     for (;;) {
+        truth_t has_value = 0;
         status_t rc = kv_read_field(in, sep, keep_key, key, size, raw);
         if (rc == STATUS_END_OF_FILE)
             break; /* a last line without separator has no value, so it is not listed */
         if (rc != STATUS_OK)
             return rc;
-        truth_t listed = 0;
-        if (key[0] != '\0') {
-            /* The result is not needed: a value that fills the scratch area is not empty,
-             * and a read error shows at the skip below. */
-            kv_read_field(in, '\0', keep_value, scratch, scratch_cap, raw);
-            if (!keep_value)
-                text_strip_blanks(scratch);
-            listed = scratch[0] != '\0';
-        }
-        if (listed) {
+        /* The rest of the line is the value (empty when the line had no separator). */
+        rc = store_get_skip_line(in, keep_value, &has_value);
+        if (rc != STATUS_OK && rc != STATUS_END_OF_FILE)
+            return rc;
+        if (key[0] != '\0' && has_value) {
             uint32_t len = text_length(key);
             if (pos + len + 1 + 2 > size)
                 return STATUS_LIST_TRUNCATED;
             memcpy(buf + pos, key, len + 1);
             pos += len + 1;
         }
-        rc = store_get_skip_line(in);
         if (rc == STATUS_END_OF_FILE)
             break;
-        if (rc != STATUS_OK)
-            return rc;
     }
     if (pos + 2 > size)
         return STATUS_LIST_TRUNCATED;

@@ -4,6 +4,7 @@
 #include "platform/mem.h"
 #include "platform/os.h"
 #include "platform/text.h"
+#include "stores/kv.h"
 #include "stores/store_select.h"
 #include "stores/store_set_kv.h"
 
@@ -18,6 +19,18 @@
 static truth_t store_set_is_empty(const char *text)
 {
     return text == NULL || text[0] == '\0';
+}
+
+/* Whether text would not stay one piece of one line of a text store: a CR or LF would start a
+ * line of its own (the value x LF B=evil would set B), a Ctrl-Z would end text input there. */
+static truth_t store_set_breaks_lines(const char *text)
+{
+    if (text == NULL)
+        return 0;
+    for (; *text != '\0'; text++)
+        if (*text == '\r' || *text == '\n' || *text == KV_TEXT_END)
+            return 1;
+    return 0;
 }
 
 /* The running process's own environment, through the C runtime and the platform. */
@@ -138,6 +151,12 @@ status_t store_set_value_for_platform(const char *name, const char *value, const
     /* Without a name an update could not tell a value from a whole section. */
     if (name == NULL)
         return STATUS_INVALID_NAME;
+
+    /* The registry keeps any text; the profile and key-value files are lines of text. */
+    if (sel.kind != STORE_KIND_PRODUCT_KEY && sel.kind != STORE_KIND_ENVIRONMENT &&
+        (store_set_breaks_lines(name) || store_set_breaks_lines(value) ||
+         (sel.kind == STORE_KIND_PROFILE && store_set_breaks_lines(section))))
+        return STATUS_BAD_FORMAT;
 
     switch (sel.kind) {
     case STORE_KIND_PRODUCT_KEY:

@@ -14,8 +14,6 @@
 /* Written over the raw copy before each read: kv_read_field stores a NUL from the file like any
  * other character, so the copy's length is where its terminator stands before the fill. */
 #define STORE_KV_FILL ((char)0xFF)
-/* The character at which text input ends. */
-#define STORE_KV_CTRL_Z 0x1A
 
 static truth_t store_kv_is_temp_name(const char *path)
 {
@@ -55,14 +53,14 @@ static status_t store_kv_scan_ctrl_z(const char *path, truth_t *marker)
     while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
         i = 0;
         if (!seen) {
-            z = (const unsigned char *)memchr(buf, STORE_KV_CTRL_Z, n);
+            z = (const unsigned char *)memchr(buf, KV_TEXT_END, n);
             if (z == NULL)
                 continue;
             seen = 1;
             i = (size_t)(z - buf);
         }
         for (; i < n; i++) {
-            if (buf[i] != STORE_KV_CTRL_Z) {
+            if (buf[i] != KV_TEXT_END) {
                 rc = STATUS_READ_ERROR;
                 goto done;
             }
@@ -234,10 +232,12 @@ static status_t store_kv_put_matching(store_kv_rewrite_state *st)
     return rc;
 }
 
-/* Everything after the matching line, unchanged. */
+/* Everything after the matching line, unchanged, except that a last line without line end is
+ * completed. */
 static status_t store_kv_copy_rest(store_kv_rewrite_state *st, truth_t skip_line)
 {
     int c;
+    int last = '\n';
 
     if (skip_line) {
         do
@@ -247,19 +247,23 @@ static status_t store_kv_copy_rest(store_kv_rewrite_state *st, truth_t skip_line
     while ((c = fgetc(st->in)) != EOF) {
         if (fputc(c, st->out) != c)
             return STATUS_WRITE_ERROR;
+        last = c;
     }
     if (ferror(st->in))
+        return STATUS_WRITE_ERROR;
+    if (last != '\n' && fputc('\n', st->out) != '\n')
         return STATUS_WRITE_ERROR;
     return STATUS_OK;
 }
 
-/* A new line at the end; a last line without line end is completed first. */
+/* The end of the file: a last line without line end is completed (complete_last), then the
+ * new line follows unless the value is empty. */
 static status_t store_kv_put_new(store_kv_rewrite_state *st, truth_t complete_last)
 {
-    if (st->value[0] == '\0')
-        return STATUS_OK;
     if (complete_last && fputc('\n', st->out) != '\n')
         return STATUS_WRITE_ERROR;
+    if (st->value[0] == '\0')
+        return STATUS_OK;
     return kv_write_line(st->out, st->key, st->sep, st->value);
 }
 

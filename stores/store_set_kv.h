@@ -8,7 +8,8 @@
  * C:\cfg\hosts.x1z. */
 #define STORE_KV_TEMP_EXT "x1z"
 
-/* Append value (null: an empty line) as a line of its own to the file at path, completing a
+/* Append value (null: an empty line; no CR, LF or Ctrl-Z, which the caller refuses) as a line
+ * of its own to the file at path, completing a
  * last line that lacks its line end first; the file is created when missing. Statuses: 0; 23
  * for a file whose extension is the temporary one; 21 when the file cannot be created, opened
  * for appending, written or closed; 20 when it cannot be opened for reading, or holds a
@@ -17,7 +18,10 @@ status_t store_kv_append(const char *path, const char *value);
 
 /* Set the first line whose key is name to value, delete it when value is empty (or null), or
  * add the line at the end when no line has that key. spec is the separator spec (null: "=").
- * Every other line is carried over unchanged (its line end written as CR LF).
+ * Every other line is carried over unchanged (its line end written as CR LF), and the file
+ * always comes out ending in a line end: a last line that lacked one is completed, whatever
+ * the rewrite changed (a file left without lines is empty). name and value hold no CR, LF or
+ * Ctrl-Z (the caller refuses them).
  * Statuses: 0; 7 for a malformed spec or a key part of 1023 characters or more before the
  * matching line; 5 when the working copies cannot be had; 23 when the file's extension is the
  * temporary one or the temporary path does not fit; 20 when the file exists but cannot be

@@ -39,6 +39,10 @@ TEST(KvSeparatorSpec, EveryForm)
         {"  a", STATUS_BAD_FORMAT, 0, false, false},
         {"    ", STATUS_BAD_FORMAT, 0, false, false},
         {" = =", STATUS_BAD_FORMAT, 0, false, false},
+        // No line can hold these as its separator.
+        {"\n", STATUS_BAD_FORMAT, 0, false, false},
+        {" \r", STATUS_BAD_FORMAT, 0, false, false},
+        {"\x1A ", STATUS_BAD_FORMAT, 0, false, false},
     };
     for (const Row &r : rows) {
         char sep = 'X';

@@ -123,6 +123,8 @@ TEST_F(StoreGetFile, KeyValueKeyList)
         {"empty file", "", "=", {}},
         {"a value longer than the scratch area counts", "K=" + std::string(1500, 'v') + "\n",
          "=", {"K"}},
+        {"a value behind a long run of dropped blanks counts",
+         "K=" + std::string(1500, ' ') + "x\nE=" + std::string(1500, '\t') + "\n", "= ", {"K"}},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.desc);
@@ -136,6 +138,22 @@ TEST_F(StoreGetFile, KeyValueKeyList)
         EXPECT_EQ('\0', l.bytes[end]);
         EXPECT_EQ('\0', l.bytes[end + 1]) << "an empty list is two zero bytes";
     }
+}
+
+// What the list shows agrees with the lookup, also with a buffer larger than 1024 bytes.
+TEST_F(StoreGetFile, KeyValueKeyListAgreesWithTheLookup)
+{
+    std::string lst = file("hosts.lst", "K=" + std::string(3000, ' ') + "x\r\nE=" +
+                                            std::string(3000, ' ') + "\r\n");
+    Result value = get("K", lst.c_str(), "= ", 8192);
+    ASSERT_EQ(STATUS_OK, value.rc);
+    EXPECT_EQ("x", value.text);
+    Result empty = get("E", lst.c_str(), "= ", 8192);
+    ASSERT_EQ(STATUS_OK, empty.rc);
+    EXPECT_EQ("", empty.text);
+    Result list = get("", lst.c_str(), "= ", 8192);
+    ASSERT_EQ(STATUS_OK, list.rc);
+    EXPECT_EQ(std::vector<std::string>{"K"}, names(list));
 }
 
 // A list that does not fit ends with 4 and writes nothing past the buffer: exact fit, one

@@ -61,6 +61,15 @@ TEST(StoreSetKv, RewritesAppendsAndRefusals)
         {"malformed spec", "A=1\r\n", "A", "2", "ab", STATUS_BAD_FORMAT, "A=1\r\n"},
         {"append", "A=1", "", "hello", "=", 0, "A=1\r\nhello\r\n"},
         {"append to no file", ABSENT, "", "hello", "=", 0, "hello\r\n"},
+        // Every rewrite leaves the file ending in a line end, whatever it changed.
+        {"a delete that matches nothing completes the last line", "A=1", "B", "", "=", 0,
+         "A=1\r\n"},
+        {"the same after a line without separator", "A=1\r\nFLAG", "B", "", "=", 0,
+         "A=1\r\nFLAG\r\n"},
+        {"a change above completes the last line", "A=1\r\nB=2", "A", "9", "=", 0,
+         "A=9\r\nB=2\r\n"},
+        {"a delete above completes the last line", "A=1\r\nB=2", "A", "", "=", 0, "B=2\r\n"},
+        {"deleting the only line leaves an empty file", "B=2", "B", "", "=", 0, ""},
     };
     for (const kv_row &row : rows) {
         SCOPED_TRACE(row.what);
@@ -118,6 +127,51 @@ TEST(StoreSetKv, ReadBackThroughTheLookup)
             << e[0];
         EXPECT_STREQ(buf, e[1]) << e[0];
     }
+}
+
+// A line end or a Ctrl-Z inside a name or a value would make lines of its own (x LF B=evil
+// sets B) or end text input early (every later rewrite would fail): refused, nothing written.
+TEST(StoreSetKv, LineEndsAndCtrlZInNamesAndValuesAreRefused)
+{
+    struct row {
+        const char *what;
+        const char *store; /* file name in the scratch directory */
+        const char *name;
+        const char *value;
+        const char *section;
+    } rows[] = {
+        {"LF in a value", "hosts.lst", "A", "x\nB=evil", "="},
+        {"CR LF in a value", "hosts.lst", "A", "x\r\nB=evil", "="},
+        {"a lone CR in a value", "hosts.lst", "A", "x\rB", "="},
+        {"Ctrl-Z in a value", "hosts.lst", "A", "x\x1Ay", "="},
+        {"LF in a name", "hosts.lst", "B=evil\nA", "x", "="},
+        {"Ctrl-Z in a name", "hosts.lst", "A\x1A", "x", "="},
+        {"LF in a value under a blank-dropping spec", "hosts.lst", "A", "x\nB", " = "},
+        {"LF in a new key's value", "hosts.lst", "NEW", "x\nB=evil", "="},
+        {"LF in an appended line", "hosts.lst", "", "x\nB=evil", "="},
+        {"Ctrl-Z in an appended line", "hosts.lst", "", "x\x1A", "="},
+        {"LF as the separator", "hosts.lst", "A", "x", "\n"},
+        {"Ctrl-Z as the separator", "hosts.lst", "A", "x", "\x1A"},
+        {"LF in a profile value", "app.ini", "A", "x\nB=evil", "S"},
+        {"CR in a profile value", "app.ini", "A", "x\rB=evil", "S"},
+        {"LF in a profile key", "app.ini", "B=evil\nA", "x", "S"},
+        {"LF in a profile section", "app.ini", "A", "x", "S]\n[T"},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.what);
+        std::string dir = ws_fresh();
+        std::string path = ws_join(dir, r.store);
+        const std::string before = "[S]\r\nA=1\r\n";
+        ASSERT_TRUE(ws_write_file(path, before));
+        EXPECT_EQ(store_set_value(r.name, r.value, path.c_str(), r.section, 0), STATUS_BAD_FORMAT);
+        std::string after;
+        ASSERT_TRUE(ws_read_file(path, &after));
+        EXPECT_EQ(after, before);
+    }
+    // A missing store file is not created either.
+    std::string path = ws_join(ws_fresh(), "new.lst");
+    EXPECT_EQ(store_set_value("A", "x\nB=evil", path.c_str(), NULL, 0), STATUS_BAD_FORMAT);
+    EXPECT_FALSE(ws_file_exists(path));
 }
 
 } // namespace

@@ -142,6 +142,12 @@ TEST_F(StoreSetTest, ProfileStoresAndSelectionRefusals)
     EXPECT_EQ(profile_value("Vornex", "KEY", "win.ini"), "value");
     ASSERT_EQ(store_set_value_for_platform("", "ignored", NULL, NULL, 0, "netware"), STATUS_OK);
     EXPECT_EQ(profile_value("Vornex", "KEY", "win.ini"), "<absent>") << "section removed";
+    EXPECT_EQ(store_set_value_for_platform("KEY", "x\r\nB=evil", NULL, NULL, 0, "windows"),
+              STATUS_BAD_FORMAT);
+    EXPECT_EQ(store_set_value_for_platform("B=evil\nKEY", "x", NULL, NULL, 0, "windows"),
+              STATUS_BAD_FORMAT);
+    EXPECT_EQ(profile_value("Vornex", "B", "win.ini"), "<absent>") << "nothing written";
+    EXPECT_EQ(profile_value("Vornex", "KEY", "win.ini"), "<absent>") << "nothing written";
 
     std::string ini = ws_join(dir, "app.INI");
     ASSERT_EQ(store_set_value("A", "1", ini.c_str(), NULL, 0), STATUS_OK);

@@ -11,7 +11,15 @@
 # started from a network drive: VX_WINE_DRIVE=n runs EXE from there instead of from C:.
 #
 # CTest makes one prefix per test run (--create as a fixture's set-up, --remove as its
-# clean-up), so the slow prefix creation happens once, not once per test program.
+# clean-up), so the slow prefix creation happens once, not once per test program. A run with
+# --prefix on a folder that holds no prefix yet makes it first (the test discovery lists a
+# program's cases before the fixture runs).
+#
+# VX_WINE_ROUTE says how Wine runs here (scripts/wine-route.py decides): "native" (the
+# default) is Wine as installed, 32-bit programs run by its 32-bit loader; "qemu" is for a
+# machine that cannot execute 32-bit programs: the 64-bit Wine (under VX_WINE64_ROOT, default
+# /) runs natively in a 64-bit prefix and starts its 32-bit loader through qemu-i386
+# (VX_QEMU_I386, default from PATH), about a minute per program start.
 #
 # Wine runs without a display and with its debug output off (VX_WINEDEBUG names channels to
 # turn on). Invoked as root, it runs as the unprivileged uid/gid 65534 instead: as root, Wine
@@ -27,13 +35,55 @@ if [ "$(id -u)" = 0 ] && [ "${VX_WINE_AS_ROOT:-0}" != 1 ]; then
     OWNER=65534:65534
 fi
 
+ROUTE=${VX_WINE_ROUTE:-native}
+
+# The Wine programs of the route, for a prefix in DIR ($1).
+wine_programs() {
+    case $ROUTE in
+        native)
+            WINE=wine
+            WINEBOOT=wineboot
+            WINESERVER=wineserver
+            WINEARCH=win32
+            ;;
+        qemu)
+            WINE=$1/wine/usr/lib/wine/wine64
+            WINEBOOT="$WINE wineboot"
+            WINESERVER=$1/wine/usr/lib/wine/wineserver
+            WINEARCH=win64
+            ;;
+        *) die "VX_WINE_ROUTE is native or qemu, not $ROUTE" ;;
+    esac
+}
+
+# The emulated route's Wine, in DIR/wine: the 64-bit loader and server of the installed (or
+# unpacked) 64-bit Wine, and in place of the 32-bit loader beside them a script that starts
+# the real one under qemu-i386. Wine looks for its 32-bit loader next to the 64-bit one, and
+# for its libraries relative to the loader's own location, hence a copy and links.
+make_emulated_wine() {
+    work=$1
+    root=${VX_WINE64_ROOT:-/}
+    qemu=${VX_QEMU_I386:-$(command -v qemu-i386 || true)}
+    [ -x "$root/usr/lib/wine/wine64" ] || die "no 64-bit Wine in $root (Debian's wine64)"
+    [ -n "$qemu" ] && [ -x "$qemu" ] || die "no qemu-i386 (Debian's qemu-user)"
+    dir=$work/wine/usr
+    mkdir -p "$dir/lib/wine" "$dir/lib/x86_64-linux-gnu" "$dir/share"
+    cp "$root/usr/lib/wine/wine64" "$dir/lib/wine/wine64"
+    ln -s "$root/usr/lib/wine/wineserver64" "$dir/lib/wine/wineserver"
+    ln -s "$root/usr/lib/x86_64-linux-gnu/wine" "$dir/lib/x86_64-linux-gnu/wine"
+    ln -s "$root/usr/share/wine" "$dir/share/wine"
+    printf '#!/bin/sh\nexec %s /usr/lib/wine/wine "$@"\n' "$qemu" >"$dir/lib/wine/wine"
+    chmod 755 "$dir/lib/wine/wine"
+}
+
 # Wine with a clean environment: no display, no debug channels, no offer to install the .NET
 # and HTML engines when the prefix is made.
 wine_env() {
     work=$1
     shift
-    $RUNAS env -i PATH="$PATH" HOME="$work" WINEPREFIX="$work/pfx" WINEDEBUG="${VX_WINEDEBUG:--all}" \
-        WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8 "$@"
+    wine_programs "$work"
+    $RUNAS env -i PATH="$PATH" HOME="$work" WINEPREFIX="$work/pfx" WINEARCH=$WINEARCH \
+        WINEDEBUG="${VX_WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8 "$@"
 }
 
 die() {
@@ -46,8 +96,10 @@ create_prefix() {
     case $work in /*) ;; *) die "the folder must be an absolute path: $work" ;; esac
     remove_prefix "$work"
     mkdir -p "$work/pfx"
+    [ "$ROUTE" != qemu ] || make_emulated_wine "$work"
     [ -z "$OWNER" ] || chown "$OWNER" "$work" "$work/pfx"
-    if ! wine_env "$work" wineboot -i >"$work/wineboot.log" 2>&1; then
+    wine_programs "$work"
+    if ! wine_env "$work" $WINEBOOT -i >"$work/wineboot.log" 2>&1; then
         cat "$work/wineboot.log" >&2
         die "could not create a Wine prefix in $work"
     fi
@@ -56,18 +108,19 @@ create_prefix() {
     ln -sfn ../drive_n "$work/pfx/dosdevices/n:"
     [ -z "$OWNER" ] || chown -h "$OWNER" "$work/pfx/drive_c/vxtests" "$work/pfx/drive_n" \
         "$work/pfx/dosdevices/n:"
-    wine_env "$work" wine reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f \
+    wine_env "$work" $WINE reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f \
         >>"$work/wineboot.log" 2>&1 || die "could not make N: a network drive"
     # The drive types are read when the Wine server starts.
-    wine_env "$work" wineserver -k >/dev/null 2>&1 || true
-    wine_env "$work" wineserver -w
+    wine_env "$work" $WINESERVER -k >/dev/null 2>&1 || true
+    wine_env "$work" $WINESERVER -w
 }
 
 remove_prefix() {
     work=$1
     if [ -d "$work/pfx" ]; then
-        wine_env "$work" wineserver -k >/dev/null 2>&1 || true
-        wine_env "$work" wineserver -w >/dev/null 2>&1 || true
+        wine_programs "$work"
+        wine_env "$work" $WINESERVER -k >/dev/null 2>&1 || true
+        wine_env "$work" $WINESERVER -w >/dev/null 2>&1 || true
     fi
     rm -rf "$work"
 }
@@ -77,7 +130,12 @@ run_in_prefix() {
     exe=$2
     shift 2
     [ -f "$exe" ] || die "no such program: $exe"
-    [ -d "$work/pfx/drive_c/vxtests" ] || die "no Wine prefix in $work (make it with --create)"
+    if [ ! -d "$work/pfx/drive_c/vxtests" ]; then
+        # Made once by whoever comes first; the others wait for it.
+        mkdir -p "$(dirname "$work")"
+        flock "$work.lock" sh -c '[ -d "$1/pfx/drive_c/vxtests" ] || sh "$0" --create "$1" >&2' \
+            "$0" "$work" || die "could not make the Wine prefix in $work"
+    fi
     case ${VX_WINE_DRIVE:-c} in
         c | C) home=$work/pfx/drive_c/vxtests ;;
         n | N) home=$work/pfx/drive_n ;;
@@ -91,7 +149,8 @@ run_in_prefix() {
     chmod 644 "$scratch/$name"
     [ -z "$OWNER" ] || chown -R "$OWNER" "$scratch"
     status=0
-    (cd "$scratch" && wine_env "$work" wine "$scratch/$name" "$@") || status=$?
+    wine_programs "$work"
+    (cd "$scratch" && wine_env "$work" $WINE "$scratch/$name" "$@") || status=$?
     rm -rf "$scratch"
     return $status
 }
@@ -105,6 +164,7 @@ case $1 in
     --remove)
         [ $# -eq 2 ] || die "usage: wine-test.sh --remove DIR"
         remove_prefix "$2"
+        rm -f "$2.lock"
         ;;
     --prefix)
         [ $# -ge 3 ] || die "usage: wine-test.sh --prefix DIR EXE [ARGS...]"

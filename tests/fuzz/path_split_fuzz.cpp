@@ -9,16 +9,6 @@
 
 #include "platform/path.h"
 
-// The heap under mem_alloc, for a build without the simulated workstation.
-void *crt_malloc(size_t n)
-{
-    return malloc(n);
-}
-void crt_free(void *p)
-{
-    free(p);
-}
-
 // What the split does not keep: doubled separators, a full stop with no extension after it, a
 // trailing separator after such a full stop, a "." directory. Each names the same file on
 // Windows. Everything else must come back as it was.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_size.h"
 #include "platform/os.h"
 #include "sim/sim.h"
 #include "stores/store.h"
@@ -22,7 +23,11 @@ extern char **environ;
 
 namespace {
 
-const size_t kCopyBytes = 64u << 20;
+/* The plain copy's file: 64 MiB. */
+size_t bench_copy_bytes(void)
+{
+    return (size_t)bench_size(64l << 20);
+}
 std::string g_host; /* the host directory behind C:\ */
 
 void bench_workstation()
@@ -108,7 +113,7 @@ double bench_thread_cpu_ms(void)
 void BM_PlainCopyTransferFile(benchmark::State &state)
 {
     bench_workstation();
-    std::string data(kCopyBytes, '\0');
+    std::string data(bench_copy_bytes(), '\0');
     for (size_t i = 0; i < data.size(); i++)
         data[i] = (char)(i * 2654435761u >> 24);
     bench_write_host("src.bin", data);
@@ -122,7 +127,7 @@ void BM_PlainCopyTransferFile(benchmark::State &state)
         if (rc != STATUS_OK)
             state.SkipWithError("transfer_file failed");
     }
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)kCopyBytes);
+    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)bench_copy_bytes());
     state.counters["cpu_ms"] = benchmark::Counter(cpu, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_PlainCopyTransferFile)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -139,7 +144,7 @@ void BM_PlainCopyCp(benchmark::State &state)
         cpu += (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e3 +
                (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e3;
     }
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)kCopyBytes);
+    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)bench_copy_bytes());
     /* cp's own processor time, which the CPU column (this thread's) does not show. */
     state.counters["cpu_ms"] = benchmark::Counter(cpu, benchmark::Counter::kAvgIterations);
 }
@@ -162,7 +167,7 @@ long bench_rewrite_peak_kib(long n)
 void BM_KeyValueRewrite(benchmark::State &state)
 {
     bench_workstation();
-    const long n = state.range(0);
+    const long n = bench_size(state.range(0));
     bench_write_lines("hosts.lst", n);
     const std::string key = "KEY" + std::to_string(n / 2);
     long i = 0;
@@ -183,17 +188,19 @@ void BM_ClientsIniLookup(benchmark::State &state)
     bench_workstation();
     std::string ini;
     char line[96];
-    for (int i = 0; i < 10000; i++) {
-        snprintf(line, sizeof line, "[CLIENT%05d]\r\nTIMESTAMP=2026.12.%05d\r\nGROUP=lab\r\n", i,
+    const long sections = bench_size(10000);
+    for (long i = 0; i < sections; i++) {
+        snprintf(line, sizeof line, "[CLIENT%05ld]\r\nTIMESTAMP=2026.12.%05ld\r\nGROUP=lab\r\n", i,
                  i);
         ini += line;
     }
     bench_write_host("clients.ini", ini);
-    const std::string section = "CLIENT" + std::string(state.range(0) == 0 ? "00000" : "09999");
+    char section[16];
+    snprintf(section, sizeof section, "CLIENT%05ld", state.range(0) == 0 ? 0 : sections - 1);
     char buf[STORE_VALUE_CAP];
     for (auto _ : state) {
         char name[] = "TIMESTAMP";
-        status_t rc = store_get_value(name, "C:\\clients.ini", section.c_str(), buf, sizeof buf, 0);
+        status_t rc = store_get_value(name, "C:\\clients.ini", section, buf, sizeof buf, 0);
         if (rc != STATUS_OK)
             state.SkipWithError("store_get_value failed");
         benchmark::DoNotOptimize(buf);

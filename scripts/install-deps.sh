@@ -2,15 +2,21 @@
 # Installs the Debian packages the build and the tests need, only those that are missing, so a
 # machine that has them spends no time here.
 #
-#   scripts/install-deps.sh          everything: native, sanitizers, MinGW and Wine
+#   scripts/install-deps.sh          everything: native, sanitizers, fuzzing, MinGW and Wine
 #   scripts/install-deps.sh native   only what the native build (klagent-sim, tests) needs
+#
+# On a machine that cannot execute 32-bit programs, "everything" includes the emulated route of
+# the Wine tests (the 64-bit Wine and qemu-i386), unless VX_WINE_EMULATION=0.
 set -uo pipefail
+cd "$(dirname "$0")/.." || exit 2
 
 NATIVE=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev python3)
+FUZZ=(clang libclang-rt-dev)
 WINDOWS=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
+EMULATED=(qemu-user wine64 libwine:amd64)
 case ${1:-all} in
     native) PACKAGES=("${NATIVE[@]}") ;;
-    all) PACKAGES=("${NATIVE[@]}" "${WINDOWS[@]}") ;;
+    all) PACKAGES=("${NATIVE[@]}" "${FUZZ[@]}" "${WINDOWS[@]}") ;;
     *) echo "usage: install-deps.sh [native|all]" >&2; exit 2 ;;
 esac
 
@@ -36,20 +42,42 @@ as_root() {
     fi
 }
 
+install() {
+    log "installing $*"
+    # wine32 is an i386 package.
+    case " $* " in
+        *:i386*)
+            if ! dpkg --print-foreign-architectures | grep -qx i386; then
+                as_root dpkg --add-architecture i386 || return 1
+            fi ;;
+    esac
+    export DEBIAN_FRONTEND=noninteractive
+    as_root apt-get update -q </dev/null || return 1
+    as_root apt-get install -y -q --no-install-recommends "$@" </dev/null
+}
+
 missing=()
 for p in "${PACKAGES[@]}"; do
     installed "$p" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+    install "${missing[@]}" || exit 1
+fi
 
-log "installing ${missing[*]}"
-# wine32 is an i386 package.
-case " ${missing[*]} " in
-    *:i386*)
-        if ! dpkg --print-foreign-architectures | grep -qx i386; then
-            as_root dpkg --add-architecture i386 || exit 1
-        fi ;;
-esac
-export DEBIAN_FRONTEND=noninteractive
-as_root apt-get update -q </dev/null || exit 1
-as_root apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null || exit 1
+# Where Wine's 32-bit loader cannot be executed at all, the Windows tests need the emulated
+# route; any other state of Wine is the tests' to report.
+if [ "${1:-all}" = all ] && [ "${VX_WINE_EMULATION:-1}" != 0 ]; then
+    python3 scripts/wine-route.py --i386 2>/dev/null
+    if [ $? = 3 ]; then
+        missing=()
+        for p in "${EMULATED[@]}"; do
+            installed "$p" || missing+=("$p")
+        done
+        if [ ${#missing[@]} -gt 0 ]; then
+            log "this machine cannot execute 32-bit programs: the Wine tests need qemu-i386"
+            install "${missing[@]}" || exit 1
+        fi
+    fi
+fi
+exit 0
+

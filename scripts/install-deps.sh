@@ -65,9 +65,10 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Where Wine's 32-bit loader cannot be executed at all, the Windows tests need the emulated
-# route; any other state of Wine is the tests' to report.
+# route; any other state of Wine is the tests' to report. This asks the real loader, whatever
+# the decision is pointed at for a trial.
 if [ "${1:-all}" = all ] && [ "${VX_WINE_EMULATION:-1}" != 0 ]; then
-    python3 scripts/wine-route.py --i386 2>/dev/null
+    env -u VX_WINE_LOADER python3 scripts/wine-route.py --i386 2>/dev/null
     if [ $? = 3 ]; then
         missing=()
         for p in "${EMULATED[@]}"; do

@@ -8,6 +8,7 @@
 
 #include "platform/os.h"
 #include "sim/sim.h"
+#include "support/fault_sweep.h"
 #include "support/workstation.h"
 #include "transfer/transfer.h"
 
@@ -94,35 +95,6 @@ TEST_F(TransferSimTest, BlockShrinksUnderMemoryPressure)
     EXPECT_EQ(sim_live_blocks(), 0);
 }
 
-/* One family's faults, from the first call on, once and from then on, until a run meets none:
- * prepare (faults off), op (faults armed), then check with op's status and whether a fault
- * fired (faults off again). */
-template <typename Prepare, typename Op, typename Check>
-void sweep(sim_family family, Prepare prepare, Op op, Check check)
-{
-    for (int persistent = 0; persistent < 2; persistent++) {
-        for (unsigned nth = 1;; nth++) {
-            SCOPED_TRACE("family " + std::to_string(family) + " call " + std::to_string(nth) +
-                         (persistent ? " on" : " once"));
-            prepare();
-            long blocks = sim_live_blocks();
-            sim_fault(family, nth, persistent != 0, 0);
-            status_t rc = op();
-            bool fired = sim_fault_fired(family) > 0;
-            sim_fault_clear();
-            EXPECT_EQ(sim_open_files(), 0);
-            EXPECT_EQ(sim_open_keys(), 0);
-            EXPECT_EQ(sim_live_blocks(), blocks);
-            check(rc, fired);
-            if (!fired) {
-                EXPECT_EQ(rc, STATUS_OK);
-                break;
-            }
-            ASSERT_LT(nth, 200u);
-        }
-    }
-}
-
 const sim_family kFamilies[] = {SIM_MEM,    SIM_OPEN,   SIM_READ,     SIM_WRITE,  SIM_CLOSE,
                                 SIM_RENAME, SIM_DELETE, SIM_REGISTRY, SIM_PROFILE};
 
@@ -130,7 +102,7 @@ TEST_F(TransferSimTest, CopyFaultSweepReportsEveryFailureAndNeverChangesTheSourc
 {
     const std::string data = bytes_of(100000);
     for (sim_family family : kFamilies) {
-        sweep(
+        fault_sweep(
             family, [&] { ws_write_file(src, data); }, [&] { return copy(src, dst); },
             [&](status_t rc, bool fired) {
                 EXPECT_EQ(contents(src), data);
@@ -181,7 +153,7 @@ TEST_F(TransferSimTest, MoveFaultSweepNeverLosesTheFile)
                 DeleteFileA(row.target);
         };
         for (sim_family family : kFamilies) {
-            sweep(
+            fault_sweep(
                 family, reset,
                 [&] { return file_move_or_copy(src.c_str(), row.target, 0, 0, NULL, NULL, 0); },
                 [&](status_t rc, bool) {

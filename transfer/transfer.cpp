@@ -1,10 +1,32 @@
-/* The transfer engine: the job, the plain single-volume copy and the falling-back move. */
+/* The transfer engine: the job, the plain and decompressing single-volume copy, the move. */
 #include "transfer/transfer.h"
 
+#include "lzw/lzw_decoder.h"
 #include "platform/disk.h"
 #include "platform/file.h"
 #include "platform/mem.h"
 #include "platform/os.h"
+#include "platform/path.h"
+
+/* The codec modes read and write bit stream files. */
+static truth_t transfer_uses_bitfiles(const transfer_job *job)
+{
+    return job->compress || job->decompress;
+}
+
+/* The path of the file that holds path's LZW stream: the same directory, the base name
+ * marked as compressed. out: PATH_CAP bytes. False when it does not fit. */
+static truth_t transfer_compressed_path(const char *path, char *out)
+{
+    char root[PATH_CAP];
+    char dir[PATH_CAP];
+    char base[PATH_CAP];
+    char ext[PATH_CAP];
+
+    path_split(path, root, dir, base, ext);
+    path_compressed_name(base);
+    return path_compose(out, root, dir, base, ext);
+}
 
 status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, truth_t decompress,
                         truth_t substitute, int32_t context1, int32_t context2,
@@ -26,10 +48,21 @@ status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, tru
     job->substitute = substitute;
     job->block_size = 0;
 
-    /* No path of the system compresses; the codec and substitution workers are not part of
-     * this engine, so those jobs end here rather than copying the bytes unchanged. */
-    if (job->compress || job->decompress || job->substitute)
+    /* No path of the system compresses: the encoder is reached through its own functions.
+     * The substitution worker is not part of this engine, so such a job ends here rather than
+     * copying the bytes unchanged. */
+    if (job->compress || job->substitute)
         return STATUS_FAILED;
+
+    if (job->decompress) {
+        lzw_decoder_state *st = (lzw_decoder_state *)mem_alloc(sizeof *st);
+        if (st == NULL)
+            return STATUS_NO_MEMORY;
+        /* Null table, phase 0: the decoder begins a stream and makes its table. */
+        memset(st, 0, sizeof *st);
+        job->mode_state = st;
+        return STATUS_OK;
+    }
 
     /* Under memory pressure a smaller block only slows the copy down. */
     size = TRANSFER_BLOCK_MAX;
@@ -48,13 +81,24 @@ status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, tru
 
 status_t transfer_open_source(transfer_job *job, const char *path)
 {
+    char compressed[PATH_CAP];
+
+    if (job->decompress) {
+        job->source_bits = transfer_compressed_path(path, compressed)
+                               ? bitfile_open_read(compressed, "", "", "", 1)
+                               : NULL;
+        return job->source_bits != NULL ? STATUS_OK : STATUS_NOT_FOUND;
+    }
     job->source = crt_fopen(path, "rb");
     return job->source != NULL ? STATUS_OK : STATUS_NOT_FOUND;
 }
 
 status_t transfer_open_target(transfer_job *job, const char *path)
 {
-    job->target = crt_fopen(path, job->append ? "ab+" : "wb");
+    if (job->decompress)
+        job->target_bits = bitfile_open_write(path, "", "", "", 0);
+    else
+        job->target = crt_fopen(path, job->append ? "ab+" : "wb");
     if (job->target == NULL)
         return STATUS_WRITE_ERROR;
     job->running_total = 0;
@@ -95,12 +139,23 @@ status_t transfer_loop(transfer_job *job, uint32_t budget, transfer_progress_fn 
     uint32_t count;
 
     while (budget != 0) {
-        asked = job->block_size < budget ? job->block_size : budget;
-        count = asked;
-        rc = transfer_copy_block(job->source, job->target, job->mode_state, &count);
+        if (job->decompress) {
+            /* The decoder counts every byte written since the target was opened. */
+            asked = budget;
+            count = budget;
+            rc = lzw_decode(job->source_bits, job->target_bits,
+                            (lzw_decoder_state *)job->mode_state, &count);
+        } else {
+            asked = job->block_size < budget ? job->block_size : budget;
+            count = asked;
+            rc = transfer_copy_block(job->source, job->target, job->mode_state, &count);
+        }
         if (rc != STATUS_OK)
             return rc;
-        if (progress != NULL) {
+        if (progress != NULL && job->decompress) {
+            progress(user, count - job->running_total);
+            job->running_total = count;
+        } else if (progress != NULL) {
             progress(user, count);
             job->running_total += count;
         }
@@ -118,7 +173,11 @@ status_t transfer_loop(transfer_job *job, uint32_t budget, transfer_progress_fn 
 
 status_t transfer_close_source(transfer_job *job)
 {
-    if (job->source != NULL)
+    if (job->source == NULL)
+        return STATUS_OK;
+    if (transfer_uses_bitfiles(job))
+        (void)bitfile_close(job->source_bits, 0);
+    else
         (void)fclose(job->source);
     job->source = NULL;
     return STATUS_OK;
@@ -126,25 +185,42 @@ status_t transfer_close_source(transfer_job *job)
 
 status_t transfer_close_target(transfer_job *job, truth_t final)
 {
-    status_t rc = STATUS_OK;
+    truth_t ok = 1;
 
-    (void)final; /* only a bit stream target holds pending bits */
     /* The close writes the last buffered bytes: a full disk shows up here, and a copy that
      * lost its end must not pass for a copy (a move would then delete its source). */
-    if (job->target != NULL && fclose(job->target) != 0)
-        rc = STATUS_WRITE_ERROR;
+    if (job->target == NULL)
+        return STATUS_OK;
+    if (transfer_uses_bitfiles(job))
+        ok = bitfile_close(job->target_bits, final);
+    else
+        ok = fclose(job->target) == 0;
     job->target = NULL;
-    return rc;
+    return ok ? STATUS_OK : STATUS_WRITE_ERROR;
 }
 
 status_t transfer_copy_times(transfer_job *job, const char *source, const char *target)
 {
-    (void)job;
+    char compressed[PATH_CAP];
+
+    /* The stamps of the file actually read. */
+    if (job->decompress) {
+        if (!transfer_compressed_path(source, compressed))
+            return STATUS_NOT_FOUND;
+        source = compressed;
+    }
     return file_copy_times(source, target);
 }
 
 void transfer_teardown(transfer_job *job)
 {
+    lzw_decoder_state *st;
+
+    if (job->decompress && job->mode_state != NULL) {
+        st = (lzw_decoder_state *)job->mode_state;
+        lzw_decoder_table_free(st->table);
+        st->table = NULL;
+    }
     (void)transfer_close_source(job);
     (void)transfer_close_target(job, 0);
     mem_free(job->mode_state);

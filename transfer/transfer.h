@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "lzw/bitfile.h"
 #include "platform/status.h"
 
 /* Callbacks; each receives the caller's user value first. */
@@ -26,11 +27,19 @@ typedef status_t (*transfer_resolver_fn)(int32_t context1, int32_t context2, con
 #define TRANSFER_NO_LIMIT 0xFFFFFFFFu
 
 /* One copy's working record: the open files, the mode and its working state. A copy owns its
- * job from transfer_setup to transfer_teardown. */
+ * job from transfer_setup to transfer_teardown. The codec modes read and write bit stream
+ * files, the others buffered streams; either way null means no file is open. */
 typedef struct transfer_job {
-    FILE *source;           /* the file being read, or null */
-    FILE *target;           /* the file being written, or null */
-    void *mode_state;       /* plain: the block buffer; null before set-up */
+    union {
+        FILE *source;        /* the file being read: plain and substitute modes */
+        bitfile *source_bits; /* decompress and compress modes */
+    };
+    union {
+        FILE *target;        /* the file being written: plain and substitute modes */
+        bitfile *target_bits; /* decompress and compress modes */
+    };
+    void *mode_state;       /* plain: the block buffer; decompress: the decoder state
+                               (lzw_decoder_state); null before set-up */
     uint32_t running_total; /* bytes reported to progress for the current target */
     truth_t append;         /* open the target for appending instead of afresh */
     truth_t compress;       /* compress mode (always refused) */
@@ -39,17 +48,21 @@ typedef struct transfer_job {
     uint32_t block_size;    /* size of the block buffer in bytes (plain mode) */
 } transfer_job;
 
-/* Set the job up for one copy. Every field is written first, so transfer_teardown may follow
- * any result. Statuses: 0; 29 for compress mode, and for decompress and substitute modes,
- * whose workers this engine does not carry; 5 when not even a 384-byte block buffer can be
- * had. */
+/* Set the job up for one copy: a block buffer for a plain copy, a decoder state at the start
+ * of a stream for a decompressing one. Every field is written first, so transfer_teardown may
+ * follow any result. Statuses: 0; 29 for compress mode (the encoder is reached through its own
+ * functions) and for substitute mode, whose worker this engine does not carry; 5 when not
+ * even a 384-byte block buffer, or no decoder state, can be had. */
 status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, truth_t decompress,
                         truth_t substitute, int32_t context1, int32_t context2,
                         transfer_resolver_fn resolver);
-/* Open path for reading ("rb") as the job's source: 0, or 22 when it cannot be opened. */
+/* Open path for reading ("rb") as the job's source; in decompress mode the file read is the
+ * compressed name beside it (_SETUP.EXE for SETUP.EXE), as a bit stream file. 0, or 22 when
+ * it cannot be opened. */
 status_t transfer_open_source(transfer_job *job, const char *path);
-/* Open path as the job's target, "ab+" in append mode and "wb" otherwise, and restart the
- * running total: 0, or 21 when it cannot be opened. */
+/* Open path as the job's target, "ab+" in append mode and "wb" otherwise (decompress mode:
+ * always "wb", a bit stream file), and restart the running total: 0, or 21 when it cannot be
+ * opened. */
 status_t transfer_open_target(transfer_job *job, const char *path);
 /* Clear the read-only attribute of the target path so that an existing read-only target can be
  * overwritten; a target that does not exist yet is no error. Always 0. */
@@ -60,30 +73,39 @@ status_t transfer_prepare_target(transfer_job *job, const char *source, const ch
  * untouched on failure. */
 status_t transfer_copy_block(FILE *source, FILE *target, void *buf, uint32_t *count);
 /* Move at most budget bytes from the source to the target, reporting each block to progress
- * and asking cancel after each one (both may be null). 0 when the budget is spent or the
- * source has ended; a block's failure (20, 21); or cancel's non-zero result unchanged. */
+ * and asking cancel after each one (both may be null). A decompressing loop counts the bytes
+ * written since the target was opened: the decoder runs until the source has no bits left
+ * for a code or the target's count reaches the budget, and progress receives the target's
+ * growth since the last call. 0 when the budget is spent or the source has ended; a block's
+ * failure (20, 21); the decoder's (5, 20, 21, 50); or cancel's non-zero result unchanged. */
 status_t transfer_loop(transfer_job *job, uint32_t budget, transfer_progress_fn progress,
                        transfer_cancel_fn cancel, int32_t user);
 /* Close the source; the close of a file that was only read reports nothing. Always 0. */
 status_t transfer_close_source(transfer_job *job);
 /* Close the target. 0, or 21 when its last buffered bytes could not be written or the close
  * failed: a target that lost its end is not a copy. The target is closed either way. final
- * marks the last close of a target (the codec modes' pending bits). */
+ * marks the last close of a target: only then does a compressed target get its pending
+ * bits. */
 status_t transfer_close_target(transfer_job *job, truth_t final);
-/* Copy the time stamps of the file read onto the file written: file_copy_times' status. */
+/* Copy the time stamps of the file read onto the file written (in decompress mode the source's
+ * compressed name): file_copy_times' status. */
 status_t transfer_copy_times(transfer_job *job, const char *source, const char *target);
 /* Close whatever is open (a target without its final flag, its status ignored: teardown
- * follows a failure or a close already checked) and release the mode state. */
+ * follows a failure or a close already checked) and release the mode state, with a decoder's
+ * table. */
 void transfer_teardown(transfer_job *job);
 
-/* Copy one file to one target path. first_volume 0 copies between ordinary files; volumes
- * (first_volume not 0) are refused with 29, as are compress (before anything else),
- * decompress and substitute. Progress receives each block, then the slack up to whole
- * clusters of the target drive, so that one file's calls add up to the space it occupies
- * there. Statuses: 0; 29; 5 (no block buffer); 22 (source cannot be opened); 21 (target
- * cannot be opened, written or closed); 20 (source cannot be read); cancel's non-zero result;
- * file_copy_times' failure. A target that was opened keeps what was written to it; the source
- * is never changed. */
+/* Copy one file to one target path; with decompress, expand the LZW stream of the source's
+ * compressed name (_SETUP.EXE for SETUP.EXE) into the target. first_volume 0 copies between
+ * ordinary files; volumes (first_volume not 0) are refused with 29, as are compress (before
+ * anything else) and substitute. Progress receives each block (a decompressing copy: the
+ * bytes written), then the slack up to whole clusters of the target drive, so that one file's
+ * calls add up to the space it occupies there. Statuses: 0; 29; 5 (no block buffer, no
+ * decoder state or table); 22 (source cannot be opened); 21 (target cannot be opened, written
+ * or closed); 20 (source cannot be read; a compressed source shorter than three bytes); 50 (a
+ * compressed source that holds no LZW stream); cancel's non-zero result; file_copy_times'
+ * failure. A target that was opened keeps what was written to it; the source is never
+ * changed. */
 status_t transfer_single(const char *source, const char *target, int32_t first_volume,
                          truth_t append, truth_t compress, truth_t decompress,
                          truth_t substitute, char *label_base, const void *prompt_context,
@@ -92,8 +114,9 @@ status_t transfer_single(const char *source, const char *target, int32_t first_v
                          int32_t context2, transfer_resolver_fn resolver);
 
 /* The engine's entry: every option in one list. split 0 copies through transfer_single with
- * codec as its decompress flag; a split across volumes is refused with 29 (a compressing split
- * would be refused so in any case). piece_count, reserve and limits belong to the split. */
+ * codec as its decompress flag (codec 1 expands the source's compressed name); a split across
+ * volumes is refused with 29 (a compressing split would be refused so in any case).
+ * piece_count, reserve and limits belong to the split. */
 status_t transfer_file(const char *source, const char *target, truth_t append, truth_t codec,
                        truth_t split, truth_t substitute, int32_t first_volume,
                        uint32_t piece_count, uint32_t reserve, char *label_base,

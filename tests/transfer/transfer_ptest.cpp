@@ -130,8 +130,9 @@ TEST_F(TransferTest, FailuresToOpenAndRefusedModes)
     } rows[] = {
         {"missing source", copy(ws_join(dir, "none.exe"), dst)},
         {"target directory missing", copy(src, ws_join(dir, "no\\such.exe"))},
-        {"decompress", transfer_file(src.c_str(), dst.c_str(), 0, 1, 0, 0, 0, 0, 0, label, "",
-                                     NULL, NULL, NULL, 0, 0, 0, NULL, NULL)},
+        {"decompress without a compressed file",
+         transfer_file(src.c_str(), dst.c_str(), 0, 1, 0, 0, 0, 0, 0, label, "", NULL, NULL, NULL,
+                       0, 0, 0, NULL, NULL)},
         {"split", transfer_file(src.c_str(), dst.c_str(), 0, 1, 1, 0, 1, 2, 0, label, "", NULL,
                                 NULL, NULL, 0, 0, 0, NULL, NULL)},
         {"compress", transfer_single(src.c_str(), dst.c_str(), 0, 0, 1, 0, 0, label, "", NULL,
@@ -139,7 +140,7 @@ TEST_F(TransferTest, FailuresToOpenAndRefusedModes)
         {"volumes", transfer_single(src.c_str(), dst.c_str(), 1, 0, 0, 0, 0, label, "", NULL,
                                     NULL, NULL, 0, 0, 0, NULL)},
     };
-    const status_t expected[] = {STATUS_NOT_FOUND, STATUS_WRITE_ERROR, STATUS_FAILED,
+    const status_t expected[] = {STATUS_NOT_FOUND, STATUS_WRITE_ERROR, STATUS_NOT_FOUND,
                                  STATUS_FAILED,    STATUS_FAILED,      STATUS_FAILED};
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; i++)
         EXPECT_EQ(rows[i].rc, expected[i]) << rows[i].what;

@@ -31,6 +31,14 @@ static bool simr_same(const std::string &a, const char *b)
     return true;
 }
 
+static std::string simr_folded(const char *name)
+{
+    std::string folded(name);
+    for (char &c : folded)
+        c = simr_fold(c);
+    return folded;
+}
+
 static void simr_init_key(simr_key *key, const std::string &name, simr_key *parent)
 {
     key->name = name;
@@ -81,12 +89,24 @@ simr_key *simr_root(simr_machine *machine, HKEY root)
     return &machine->roots[(uintptr_t)root - (uintptr_t)HKEY_CLASSES_ROOT];
 }
 
+/* Fewer entries than this are searched one by one. */
+static const size_t SIMR_INDEX_FROM = 8;
+
 simr_key *simr_child(simr_key *key, const std::string &name)
 {
-    for (auto &k : key->subkeys)
-        if (simr_same(k->name, name.c_str()))
-            return k.get();
-    return NULL;
+    if (key->subkeys.size() < SIMR_INDEX_FROM) {
+        for (auto &k : key->subkeys)
+            if (simr_same(k->name, name.c_str()))
+                return k.get();
+        return NULL;
+    }
+    if (key->subkey_at.size() != key->subkeys.size()) {
+        key->subkey_at.clear();
+        for (auto &k : key->subkeys)
+            key->subkey_at[simr_folded(k->name.c_str())] = k.get();
+    }
+    auto it = key->subkey_at.find(simr_folded(name.c_str()));
+    return it == key->subkey_at.end() ? NULL : it->second;
 }
 
 simr_key *simr_add_child(simr_key *key, const std::string &name)
@@ -94,39 +114,63 @@ simr_key *simr_add_child(simr_key *key, const std::string &name)
     simr_key *k = simr_child(key, name);
     if (k != NULL)
         return k;
+    bool indexed = !key->subkey_at.empty() && key->subkey_at.size() == key->subkeys.size();
     key->subkeys.emplace_back(new simr_key);
     k = key->subkeys.back().get();
     simr_init_key(k, name, key);
+    if (indexed)
+        key->subkey_at[simr_folded(name.c_str())] = k;
     return k;
+}
+
+/* The position of a value in its key's list, or the list's size when there is none. */
+static size_t simr_value_at(simr_key *key, const char *name)
+{
+    if (name == NULL)
+        name = "";
+    if (key->values.size() < SIMR_INDEX_FROM) {
+        for (size_t i = 0; i < key->values.size(); i++)
+            if (simr_same(key->values[i].name, name))
+                return i;
+        return key->values.size();
+    }
+    if (key->value_at.size() != key->values.size()) {
+        key->value_at.clear();
+        for (size_t i = 0; i < key->values.size(); i++)
+            key->value_at[simr_folded(key->values[i].name.c_str())] = i;
+    }
+    auto it = key->value_at.find(simr_folded(name));
+    return it == key->value_at.end() ? key->values.size() : it->second;
 }
 
 simr_value *simr_value_find(simr_key *key, const char *name)
 {
-    if (name == NULL)
-        name = "";
-    for (auto &v : key->values)
-        if (simr_same(v.name, name))
-            return &v;
-    return NULL;
+    size_t at = simr_value_at(key, name);
+    return at == key->values.size() ? NULL : &key->values[at];
 }
 
 void simr_value_set(simr_key *key, const char *name, DWORD type, const std::string &data)
 {
-    simr_value *v = simr_value_find(key, name);
-    if (v == NULL) {
-        key->values.push_back(simr_value{name != NULL ? name : "", type, data});
+    if (name == NULL)
+        name = "";
+    size_t at = simr_value_at(key, name);
+    if (at < key->values.size()) {
+        key->values[at].type = type;
+        key->values[at].data = data;
         return;
     }
-    v->type = type;
-    v->data = data;
+    if (!key->value_at.empty() && key->value_at.size() == key->values.size())
+        key->value_at[simr_folded(name)] = key->values.size();
+    key->values.push_back(simr_value{name, type, data});
 }
 
 bool simr_value_delete(simr_key *key, const char *name)
 {
-    simr_value *v = simr_value_find(key, name);
-    if (v == NULL)
+    size_t at = simr_value_at(key, name);
+    if (at == key->values.size())
         return false;
-    key->values.erase(key->values.begin() + (v - key->values.data()));
+    key->values.erase(key->values.begin() + (long)at);
+    key->value_at.clear(); /* positions moved: rebuilt at the next lookup */
     return true;
 }
 
@@ -295,16 +339,24 @@ void sim_reg_deny(const char *machine, HKEY root, const char *path)
         key->denied = true;
 }
 
-static void simr_dump_key(const simr_key *key, std::vector<sim_reg_value> *values,
-                          std::vector<std::string> *keys)
+/* The keys below root, each before its subkeys, in creation order, and their values. A loop, not
+ * a recursion: the depth comes from whoever made the keys. */
+static void simr_dump(const simr_key *root, std::vector<sim_reg_value> *values,
+                      std::vector<std::string> *keys)
 {
-    if (key->parent != NULL && keys != NULL)
-        keys->push_back(simr_path(key));
-    if (values != NULL)
-        for (const simr_value &v : key->values)
-            values->push_back(sim_reg_value{simr_path(key), v.name, v.type, v.data});
-    for (const auto &k : key->subkeys)
-        simr_dump_key(k.get(), values, keys);
+    std::vector<const simr_key *> pending(1, root);
+    while (!pending.empty()) {
+        const simr_key *key = pending.back();
+        pending.pop_back();
+        std::string path = simr_path(key);
+        if (key->parent != NULL && keys != NULL)
+            keys->push_back(path);
+        if (values != NULL)
+            for (const simr_value &v : key->values)
+                values->push_back(sim_reg_value{path, v.name, v.type, v.data});
+        for (auto it = key->subkeys.rbegin(); it != key->subkeys.rend(); ++it)
+            pending.push_back(it->get());
+    }
 }
 
 std::vector<sim_reg_value> sim_reg_dump(const char *machine, HKEY root)
@@ -312,7 +364,7 @@ std::vector<sim_reg_value> sim_reg_dump(const char *machine, HKEY root)
     std::vector<sim_reg_value> values;
     simr_key *key = simr_root(simr_machine_find(machine), root);
     if (key != NULL)
-        simr_dump_key(key, &values, NULL);
+        simr_dump(key, &values, NULL);
     return values;
 }
 
@@ -321,7 +373,7 @@ std::vector<std::string> sim_reg_keys(const char *machine, HKEY root)
     std::vector<std::string> keys;
     simr_key *key = simr_root(simr_machine_find(machine), root);
     if (key != NULL)
-        simr_dump_key(key, NULL, &keys);
+        simr_dump(key, NULL, &keys);
     return keys;
 }
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "sim/sim_internal.h"
@@ -23,8 +24,12 @@ struct simr_key {
     DWORD security_length;   /* their nLength */
     BOOL security_inherit;   /* their bInheritHandle */
     int descriptor_revision; /* Revision of their descriptor; -1 when there was none */
-    std::vector<simr_value> values;
-    std::vector<std::unique_ptr<simr_key>> subkeys;
+    std::vector<simr_value> values;                 /* in the order of their first write */
+    std::vector<std::unique_ptr<simr_key>> subkeys; /* in the order of their creation */
+    /* Lookups by case-folded name once a key has many values or subkeys (few are searched one
+     * by one); an index is valid while it counts as many entries as it indexes. */
+    std::unordered_map<std::string, size_t> value_at;
+    std::unordered_map<std::string, simr_key *> subkey_at;
 };
 
 struct simr_machine {

@@ -1,76 +1,22 @@
 /* klagent-sim on every client of the example office, on copies of the checked-in worlds. */
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "sim/sim.h"
-#include "tools/klagent-sim/world.h"
+#include "support/example_office.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path SOURCE_ROOT = fs::path(__FILE__).parent_path().parent_path().parent_path();
+using Examples = ExampleOffice;
 
-std::string slurp(const fs::path &p)
+office_run run(const std::vector<std::string> &args)
 {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return office_klagent_sim(args);
 }
-
-struct result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-result run(const std::vector<std::string> &args)
-{
-    FILE *out = tmpfile();
-    FILE *err = tmpfile();
-    result r;
-    r.code = ksim::ksim_run(args, out, err);
-    for (FILE *f : {out, err}) {
-        std::string text;
-        rewind(f);
-        int c;
-        while ((c = fgetc(f)) != EOF)
-            text.push_back((char)c);
-        (f == out ? r.out : r.err) = text;
-        fclose(f);
-    }
-    return r;
-}
-
-bool has_line(const std::string &text, const std::string &line)
-{
-    std::istringstream in(text);
-    std::string l;
-    while (std::getline(in, l))
-        if (l == line)
-            return true;
-    return false;
-}
-
-class Examples : public ::testing::Test {
-protected:
-    fs::path office;
-
-    void SetUp() override
-    {
-        office = fs::path(sim_make_temp_dir()) / "office";
-        fs::copy(SOURCE_ROOT / "examples" / "office", office, fs::copy_options::recursive);
-    }
-    void TearDown() override { sim_cleanup_temp_dirs(); }
-    std::string world(const char *client) { return (office / client).string(); }
-};
 
 const std::string TEXT_27 =
     "  The Vornex Client Software Agent has determined that you are not a registered user of the "
@@ -102,28 +48,28 @@ TEST_F(Examples, EveryClientGetsItsOutcome)
     for (const row &r : rows) {
         std::vector<std::string> args{world(r.client)};
         args.insert(args.end(), r.args.begin(), r.args.end());
-        result res = run(args);
+        office_run res = run(args);
         EXPECT_EQ(res.code, 0) << r.client << ": " << res.err;
         EXPECT_TRUE(res.err.empty()) << r.client << ": " << res.err;
         for (const std::string &l : r.lines)
-            EXPECT_TRUE(has_line(res.out, l)) << r.client << " lacks: " << l << "\n" << res.out;
-        EXPECT_TRUE(has_line(res.out, "exit code: 0")) << r.client;
+            EXPECT_TRUE(office_has_line(res.out, l)) << r.client << " lacks: " << l << "\n" << res.out;
+        EXPECT_TRUE(office_has_line(res.out, "exit code: 0")) << r.client;
     }
 }
 
 TEST_F(Examples, SecondRunFindsWhatTheFirstConnected)
 {
-    result first = run({world("laptop")});
+    office_run first = run({world("laptop")});
     ASSERT_EQ(first.code, 0) << first.err;
-    std::string ini = slurp(office / "laptop" / "world.ini");
+    std::string ini = office_slurp(office / "laptop" / "world.ini");
     EXPECT_NE(ini.find("S = \\\\VXSERVER\\APPS"), std::string::npos) << ini;
     EXPECT_NE(ini.find("Z = \\\\VXSERVER\\CLIENTS"), std::string::npos) << ini;
-    EXPECT_NE(slurp(office / "laptop" / "registry.reg").find("\"CLIENTS_DIR\"=hex(2):7a,3a,5c,00"),
+    EXPECT_NE(office_slurp(office / "laptop" / "registry.reg").find("\"CLIENTS_DIR\"=hex(2):7a,3a,5c,00"),
               std::string::npos);
 
-    result second = run({world("laptop"), "--trace"});
+    office_run second = run({world("laptop"), "--trace"});
     ASSERT_EQ(second.code, 0) << second.err;
-    EXPECT_TRUE(has_line(second.out, "client is current: nothing started, nothing shown"));
+    EXPECT_TRUE(office_has_line(second.out, "client is current: nothing started, nothing shown"));
     EXPECT_EQ(second.out.find("drive connected"), std::string::npos) << second.out;
     EXPECT_EQ(second.out.find("registry value written"), std::string::npos) << second.out;
     EXPECT_EQ(second.out.find("WNetAddConnection2A"), std::string::npos) << second.out;
@@ -132,19 +78,19 @@ TEST_F(Examples, SecondRunFindsWhatTheFirstConnected)
 
 TEST_F(Examples, NoSaveLeavesTheWorldAsItWas)
 {
-    std::string ini = slurp(office / "reception" / "world.ini");
-    std::string reg = slurp(office / "reception" / "registry.reg");
-    result r = run({"--no-save", world("reception")});
+    std::string ini = office_slurp(office / "reception" / "world.ini");
+    std::string reg = office_slurp(office / "reception" / "registry.reg");
+    office_run r = run({"--no-save", world("reception")});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(has_line(r.out, "drive connected: Z: = \\\\VXSERVER\\CLIENTS")) << r.out;
-    EXPECT_EQ(slurp(office / "reception" / "world.ini"), ini);
-    EXPECT_EQ(slurp(office / "reception" / "registry.reg"), reg);
+    EXPECT_TRUE(office_has_line(r.out, "drive connected: Z: = \\\\VXSERVER\\CLIENTS")) << r.out;
+    EXPECT_EQ(office_slurp(office / "reception" / "world.ini"), ini);
+    EXPECT_EQ(office_slurp(office / "reception" / "registry.reg"), reg);
 }
 
 TEST_F(Examples, UnreadableWorldsAreNamedAndRefused)
 {
     fs::path reception = office / "reception";
-    std::string ini = slurp(reception / "world.ini");
+    std::string ini = office_slurp(reception / "world.ini");
     struct row {
         const char *name;
         const char *file;    /* the file to damage */
@@ -169,13 +115,13 @@ TEST_F(Examples, UnreadableWorldsAreNamedAndRefused)
         if (r.text.empty())
             fs::remove(target);
         else
-            std::ofstream(target, std::ios::binary | std::ios::trunc) << r.text;
-        result res = run({reception.string()});
+            office_write(target, r.text);
+        office_run res = run({reception.string()});
         EXPECT_EQ(res.code, 1) << r.name;
         EXPECT_NE(res.err.find(r.message), std::string::npos) << r.name << ": " << res.err;
         EXPECT_TRUE(res.out.empty()) << r.name << ": " << res.out;
     }
-    result none = run({(office / "nowhere").string()});
+    office_run none = run({(office / "nowhere").string()});
     EXPECT_EQ(none.code, 1);
     EXPECT_NE(none.err.find("no such world file"), std::string::npos) << none.err;
     EXPECT_EQ(run({}).code, 2);

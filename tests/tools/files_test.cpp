@@ -241,4 +241,40 @@ TEST(WorldFile, MalformedLinesAreNamedAndChangesKeepComments)
                    "[server B]\nshare X = x\n");
 }
 
+/* A rewrite gives back every line it does not change byte for byte: its own line end, stray CRs
+ * before it, a last line without one, a byte-order mark. */
+TEST(WorldFile, UnchangedLinesKeepEveryByte)
+{
+    struct row {
+        const char *what;
+        std::string text;
+        std::string expect; /* after setting [s] B = z */
+    } rows[] = {
+        {"a line ending in CR CR LF among LF lines", "[s]\nA = x\r\r\nB = y\n",
+         "[s]\nA = x\r\r\nB = z\n"},
+        {"CR LF lines", "[s]\r\nA = x\r\r\nB = y\r\n", "[s]\r\nA = x\r\r\nB = z\r\n"},
+        {"a last line of CRs without LF", "[s]\nB = y\nA = x\r\r", "[s]\nB = z\nA = x\r\r"},
+        {"a line added after a last line without LF", "[s]\nA = x\r\r",
+         "[s]\nA = x\r\r\nB = z\n"},
+        {"mixed line ends", "[s]\nA = 1\r\nC = 2\nB = y\n",
+         "[s]\nA = 1\r\nC = 2\nB = z\n"},
+        {"a byte-order mark", "\xEF\xBB\xBF[s]\nB = y\n", "\xEF\xBB\xBF[s]\nB = z\n"},
+    };
+    for (const row &r : rows) {
+        ini_file f;
+        std::string error;
+        ASSERT_TRUE(ini_parse("w.ini", r.text, &f, &error)) << r.what << ": " << error;
+        EXPECT_EQ(ini_apply_changes(f, {{"s", "B", "z", false}}), r.expect) << r.what;
+    }
+
+    const std::string reg = "\xEF\xBB\xBFREGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX]\n"
+                            "; a note\r\r\n\"A\"=\"1\"\r\n\"B\"=\"2\"";
+    reg_file f;
+    std::string error;
+    ASSERT_TRUE(reg_parse("w.reg", reg, &f, &error)) << error;
+    EXPECT_EQ(reg_apply_changes(f, {{"HKEY_LOCAL_MACHINE", "SOFTWARE\\VORNEX", "C", false, false,
+                                     REG_SZ, str("3")}}),
+              reg + "\n\"C\"=\"3\"\n");
+}
+
 } // namespace

@@ -2,7 +2,6 @@
 #include "inifile.h"
 #include "textfile.h"
 
-
 namespace ksim {
 
 namespace {
@@ -20,39 +19,20 @@ std::string ini_strip_comment(const std::string &s)
 
 bool ini_names_equal(const std::string &a, const std::string &b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); i++) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = (char)(x + 32);
-        if (y >= 'A' && y <= 'Z')
-            y = (char)(y + 32);
-        if (x != y)
-            return false;
-    }
-    return true;
+    return text_names_equal(a, b);
 }
 
 bool ini_parse(const std::string &name, const std::string &text, ini_file *out,
                std::string *error)
 {
     out->name = name;
-    out->lines.clear();
     out->sections.clear();
-    out->eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t nl = text.find('\n', start);
-        std::string line =
-            text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        out->lines.push_back(line);
-        if (nl == std::string::npos)
-            break;
-        start = nl + 1;
-    }
+    text_lines split;
+    text_split_lines(text, &split);
+    out->bom = split.bom;
+    out->lines = split.lines;
+    out->ends = split.ends;
+    out->eol = split.eol;
     bool header_block = false; /* still in the lines right below a section header */
     for (size_t i = 0; i < out->lines.size(); i++) {
         std::string line = text_trim(out->lines[i]);
@@ -107,6 +87,9 @@ std::string ini_apply_changes(const ini_file &file, const std::vector<ini_change
 {
     std::vector<std::vector<std::string>> after(file.lines.size());
     std::vector<bool> keep(file.lines.size(), true);
+    /* A line set anew takes the place, and the line end, of the line it replaces. */
+    std::vector<std::string> replaced(file.lines.size());
+    std::vector<bool> is_replaced(file.lines.size(), false);
     std::vector<std::string> tail;
     for (const ini_change &c : changes) {
         const ini_section *sec = NULL;
@@ -118,15 +101,18 @@ std::string ini_apply_changes(const ini_file &file, const std::vector<ini_change
         if (sec != NULL)
             for (const ini_entry &e : sec->entries)
                 if (ini_names_equal(e.key, c.key)) {
-                    if (c.remove)
+                    if (c.remove) {
                         keep[(size_t)e.line] = false;
+                        is_replaced[(size_t)e.line] = false;
+                    }
                     last = &e;
                 }
         if (c.remove)
             continue;
         if (last != NULL) {
             keep[(size_t)last->line] = false;
-            after[(size_t)last->line].push_back(line);
+            is_replaced[(size_t)last->line] = true;
+            replaced[(size_t)last->line] = line;
         } else if (sec != NULL) {
             after[(size_t)sec->last_line].push_back(line);
         } else {
@@ -146,20 +132,19 @@ std::string ini_apply_changes(const ini_file &file, const std::vector<ini_change
             }
         }
     }
-    std::string text;
+    text_writer text(file.bom, file.eol);
     for (size_t i = 0; i < file.lines.size(); i++) {
         if (keep[i])
-            text += file.lines[i] + file.eol;
+            text.kept(file.lines[i], file.ends[i]);
+        else if (is_replaced[i])
+            text.kept(replaced[i], file.ends[i]);
         for (const std::string &l : after[i])
-            text += l + file.eol;
+            text.added(l);
     }
-    const std::string blank = file.eol + file.eol;
-    bool ends_blank = text.empty() || (text.size() >= blank.size() &&
-                                       text.compare(text.size() - blank.size(), blank.size(),
-                                                    blank) == 0);
-    for (size_t i = !tail.empty() && ends_blank && tail[0].empty() ? 1 : 0; i < tail.size(); i++)
-        text += tail[i] + file.eol;
-    return text;
+    for (size_t i = !tail.empty() && text.ends_blank() && tail[0].empty() ? 1 : 0;
+         i < tail.size(); i++)
+        text.added(tail[i]);
+    return text.text();
 }
 
 } // namespace ksim

@@ -23,20 +23,24 @@ struct ini_section {
 
 struct ini_file {
     std::string name;
-    std::vector<std::string> lines;
-    std::string eol;
+    std::string bom;                /* a UTF-8 byte-order mark the file began with, kept */
+    std::vector<std::string> lines; /* without their line ends */
+    std::vector<std::string> ends;  /* each line's own end, written back as it stood */
+    std::string eol;                /* the end of new lines */
     std::vector<ini_section> sections;
 };
 
 /* False with *error as "name:line: what is wrong": a line that is neither a [section], a
- * key = value, a blank line nor a ; or # comment, or an entry before the first section. */
+ * key = value, a blank line nor a ; or # comment, or an entry before the first section. A
+ * UTF-8 byte-order mark at the start is accepted (and kept by a rewrite). */
 bool ini_parse(const std::string &name, const std::string &text, ini_file *out,
                std::string *error);
 bool ini_read(const std::string &path, ini_file *out, std::string *error);
 
 /* Set key = value in section (case-blind names): replaces the key's line, or adds it after the
  * section's last entry, or adds the section at the end. An empty value with remove set drops
- * the key's lines instead. Returns the new text; file is re-parsed by the caller if needed. */
+ * the key's lines instead. Returns the new text, in which every other line is byte for byte as
+ * it stood, its line end included; file is re-parsed by the caller if needed. */
 struct ini_change {
     std::string section;
     std::string key;

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <unordered_map>
 
 namespace ksim {
 
@@ -19,15 +20,6 @@ const root_row ROOTS[] = {
     {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
     {"HKEY_USERS", HKEY_USERS},
 };
-
-std::string reg_fold(const std::string &s)
-{
-    std::string r = s;
-    for (char &c : r)
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c + 32);
-    return r;
-}
 
 std::string reg_trim_right(const std::string &s)
 {
@@ -59,11 +51,40 @@ bool reg_key_is_within(const reg_model_key &k, const std::string &root, const st
 {
     if (!reg_names_equal(k.root, root))
         return false;
-    if (path.empty())
+    if (path.empty() || reg_names_equal(k.path, path))
         return true;
-    std::string kp = reg_fold(k.path), p = reg_fold(path);
-    return kp == p || (kp.size() > p.size() && kp.compare(0, p.size(), p) == 0 &&
-                       kp[p.size()] == '\\');
+    return k.path.size() > path.size() && k.path[path.size()] == '\\' &&
+           reg_names_equal(k.path.substr(0, path.size()), path);
+}
+
+/* A key's values are searched one by one while they are few and through an index of their
+ * case-folded names once they are many; the index is valid while it counts as many. */
+const size_t REG_INDEX_FROM = 8;
+
+size_t reg_find_value(const std::vector<reg_model_value> &vals,
+                      std::unordered_map<std::string, size_t> *index, const std::string &name)
+{
+    if (vals.size() < REG_INDEX_FROM) {
+        for (size_t i = 0; i < vals.size(); i++)
+            if (reg_names_equal(vals[i].name, name))
+                return i;
+        return vals.size();
+    }
+    if (index->size() != vals.size()) {
+        index->clear();
+        for (size_t i = 0; i < vals.size(); i++)
+            (*index)[text_lower(vals[i].name)] = i;
+    }
+    auto it = index->find(text_lower(name));
+    return it == index->end() ? vals.size() : it->second;
+}
+
+void reg_add_value(std::vector<reg_model_value> *vals,
+                   std::unordered_map<std::string, size_t> *index, reg_model_value v)
+{
+    if (!index->empty() && index->size() == vals->size())
+        (*index)[text_lower(v.name)] = vals->size();
+    vals->push_back(std::move(v));
 }
 
 class reg_parser {
@@ -133,11 +154,34 @@ private:
         if (slash != std::string::npos) {
             if (s.path.empty() || s.path.back() == '\\' || s.path.find("\\\\") != std::string::npos)
                 return fail(line, "empty key name in \"" + inner + "\"");
+            if (!within_limits(s.path, line))
+                return false;
         }
         s.header_line = line;
         s.last_line = line;
         out_->sections.push_back(s);
         return true;
+    }
+
+    /* The registry's limits: a deeper key or a longer name could not exist on Windows. */
+    bool within_limits(const std::string &path, int line)
+    {
+        size_t levels = 0;
+        size_t start = 0;
+        for (;;) {
+            size_t slash = path.find('\\', start);
+            size_t len = (slash == std::string::npos ? path.size() : slash) - start;
+            if (len > REG_MAX_KEY_NAME)
+                return fail(line, "a key name of " + std::to_string(len) +
+                                      " characters (the registry allows " +
+                                      std::to_string((int)REG_MAX_KEY_NAME) + ")");
+            if (++levels > REG_MAX_DEPTH)
+                return fail(line, "a key more than " + std::to_string((int)REG_MAX_DEPTH) +
+                                      " levels deep (the registry's limit)");
+            if (slash == std::string::npos)
+                return true;
+            start = slash + 1;
+        }
     }
 
     /* A quoted text with \\ and \" escapes, starting at the opening quote. */
@@ -317,7 +361,7 @@ bool reg_is_plain_string(DWORD type, const std::string &data)
 
 bool reg_names_equal(const std::string &a, const std::string &b)
 {
-    return reg_fold(a) == reg_fold(b);
+    return text_names_equal(a, b);
 }
 
 HKEY reg_root_of(const std::string &root_name)
@@ -340,24 +384,13 @@ bool reg_parse(const std::string &name, const std::string &text, reg_file *out,
                std::string *error)
 {
     out->name = name;
-    out->lines.clear();
     out->sections.clear();
-    out->eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    size_t start = 0;
-    /* A UTF-8 byte order mark some editors add. */
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        start = 3;
-    while (start < text.size()) {
-        size_t nl = text.find('\n', start);
-        std::string line = text.substr(start, nl == std::string::npos ? std::string::npos
-                                                                      : nl - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        out->lines.push_back(line);
-        if (nl == std::string::npos)
-            break;
-        start = nl + 1;
-    }
+    text_lines split;
+    text_split_lines(text, &split);
+    out->bom = split.bom;
+    out->lines = split.lines;
+    out->ends = split.ends;
+    out->eol = split.eol;
     for (size_t i = 0; i < out->lines.size(); i++)
         if (out->lines[i].find('\0') != std::string::npos) {
             *error = name + ":" + std::to_string(i + 1) +
@@ -377,36 +410,45 @@ bool reg_read(const std::string &path, reg_file *out, std::string *error)
 std::vector<reg_model_key> reg_model(const reg_file &file)
 {
     std::vector<reg_model_key> keys;
+    /* Lookups by case-folded names, so that a file of many keys and values loads in linear
+     * time: root\path -> position in keys, and per key the index of its values (built once the
+     * key has many). Rebuilt after a deletion, which moves keys. */
+    std::unordered_map<std::string, size_t> key_at;
+    std::vector<std::unordered_map<std::string, size_t>> value_at;
     for (const reg_section &s : file.sections) {
         if (s.remove) {
             std::vector<reg_model_key> kept;
-            for (const reg_model_key &k : keys)
+            for (reg_model_key &k : keys)
                 if (!reg_key_is_within(k, s.root, s.path))
-                    kept.push_back(k);
+                    kept.push_back(std::move(k));
             keys.swap(kept);
+            key_at.clear();
+            for (size_t k = 0; k < keys.size(); k++)
+                key_at[text_lower(keys[k].root + "\\" + keys[k].path)] = k;
+            value_at.assign(keys.size(), {});
             continue;
         }
-        reg_model_key *key = NULL;
-        for (reg_model_key &k : keys)
-            if (reg_names_equal(k.root, s.root) && reg_names_equal(k.path, s.path))
-                key = &k;
-        if (key == NULL) {
+        std::string folded_key = text_lower(s.root + "\\" + s.path);
+        auto found = key_at.find(folded_key);
+        size_t k = found == key_at.end() ? keys.size() : found->second;
+        if (k == keys.size()) {
             keys.push_back(reg_model_key{s.root, s.path, {}});
-            key = &keys.back();
+            value_at.emplace_back();
+            key_at.emplace(std::move(folded_key), k);
         }
+        std::vector<reg_model_value> &vals = keys[k].values;
         for (const reg_line_value &v : s.values) {
-            std::vector<reg_model_value> &vals = key->values;
-            size_t i = 0;
-            while (i < vals.size() && !reg_names_equal(vals[i].name, v.name))
-                i++;
+            size_t at = reg_find_value(vals, &value_at[k], v.name);
             if (v.remove) {
-                if (i < vals.size())
-                    vals.erase(vals.begin() + (long)i);
-            } else if (i < vals.size()) {
-                vals[i].type = v.type;
-                vals[i].data = v.data;
+                if (at == vals.size())
+                    continue;
+                vals.erase(vals.begin() + (long)at);
+                value_at[k].clear();
+            } else if (at < vals.size()) {
+                vals[at].type = v.type;
+                vals[at].data = v.data;
             } else {
-                vals.push_back(reg_model_value{v.name, v.type, v.data});
+                reg_add_value(&vals, &value_at[k], reg_model_value{v.name, v.type, v.data});
             }
         }
     }
@@ -459,21 +501,22 @@ std::string reg_apply_changes(const reg_file &file, const std::vector<reg_change
     std::vector<bool> keep(file.lines.size(), true);
     std::vector<std::string> tail;
     for (const reg_change &c : changes) {
-        /* The sections of this key after its last deletion are the ones that count. */
-        int live_from = 0;
+        /* The sections of this key after its last deletion are the ones that count. The scans
+         * compare without copying: a file may have very many sections, a pass few changes. */
+        reg_model_key probe{c.root, c.path, {}};
+        size_t live_from = 0;
         for (size_t s = 0; s < file.sections.size(); s++) {
             const reg_section &sec = file.sections[s];
-            reg_model_key probe{c.root, c.path, {}};
             if (sec.remove && reg_key_is_within(probe, sec.root, sec.path))
-                live_from = (int)s + 1;
+                live_from = s + 1;
         }
         int last_section = -1;
         const reg_line_value *last_def = NULL;
         std::vector<const reg_line_value *> defs;
-        for (size_t s = (size_t)live_from; s < file.sections.size(); s++) {
+        for (size_t s = live_from; s < file.sections.size(); s++) {
             const reg_section &sec = file.sections[s];
-            if (sec.remove || !reg_names_equal(sec.root, c.root) ||
-                !reg_names_equal(sec.path, c.path))
+            if (sec.remove || !reg_names_equal(sec.path, c.path) ||
+                !reg_names_equal(sec.root, c.root))
                 continue;
             last_section = (int)s;
             for (const reg_line_value &v : sec.values)
@@ -522,23 +565,18 @@ std::string reg_apply_changes(const reg_file &file, const std::vector<reg_change
         }
     }
 
-    std::string text;
+    text_writer text(file.bom, file.eol);
     for (size_t i = 0; i < file.lines.size(); i++) {
         if (keep[i])
-            text += file.lines[i] + file.eol;
+            text.kept(file.lines[i], file.ends[i]);
         for (const std::string &l : out[i])
-            text += l + file.eol;
+            text.added(l);
     }
-    if (!tail.empty()) {
-        /* One blank line between the last section and the new ones. */
-        const std::string blank = file.eol + file.eol;
-        bool ends_blank = text.empty() || (text.size() >= blank.size() &&
-                                           text.compare(text.size() - blank.size(),
-                                                        blank.size(), blank) == 0);
-        for (size_t i = ends_blank && tail[0].empty() ? 1 : 0; i < tail.size(); i++)
-            text += tail[i] + file.eol;
-    }
-    return text;
+    /* One blank line between the last section and the new ones. */
+    for (size_t i = !tail.empty() && text.ends_blank() && tail[0].empty() ? 1 : 0;
+         i < tail.size(); i++)
+        text.added(tail[i]);
+    return text.text();
 }
 
 } // namespace ksim

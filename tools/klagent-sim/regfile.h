@@ -32,10 +32,16 @@ struct reg_section {
 
 struct reg_file {
     std::string name;               /* for messages */
+    std::string bom;                /* a UTF-8 byte-order mark the file began with, kept */
     std::vector<std::string> lines; /* without line ends */
-    std::string eol;                /* "\r\n" or "\n", as the file has it */
+    std::vector<std::string> ends;  /* each line's own end, written back as it stood */
+    std::string eol;                /* the end of new lines: "\r\n" when the file has one */
     std::vector<reg_section> sections;
 };
+
+/* The registry's own limits, which a key line must keep: a key is at most 512 levels below its
+ * root, and each level's name at most 255 characters. */
+enum { REG_MAX_DEPTH = 512, REG_MAX_KEY_NAME = 255 };
 
 /* The state a file leaves once applied in order: keys and their values. */
 struct reg_model_value {
@@ -49,7 +55,8 @@ struct reg_model_key {
     std::vector<reg_model_value> values;
 };
 
-/* Parse text. False with *error as "name:line: what is wrong". */
+/* Parse text. False with *error as "name:line: what is wrong", also for a key beyond the
+ * registry's limits. */
 bool reg_parse(const std::string &name, const std::string &text, reg_file *out,
                std::string *error);
 bool reg_read(const std::string &path, reg_file *out, std::string *error);

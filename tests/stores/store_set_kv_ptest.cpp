@@ -98,6 +98,28 @@ TEST(StoreSetKv, StoreNamedLikeItsTemporaryFileIsRefused)
     EXPECT_EQ(got, "A=1\r\n");
 }
 
+/* The temporary file's name is the store's with the extension x1z: a store whose temporary
+ * path would pass the path buffer is refused, not rewritten through a cut name. */
+TEST(StoreSetKv, TemporaryPathThatDoesNotFitIsRefused)
+{
+    std::string dir = ws_fresh();
+    struct {
+        size_t temp_length;
+        status_t rc;
+    } rows[] = {{259, STATUS_OK}, {260, STATUS_INVALID_NAME}};
+    for (auto &row : rows) {
+        /* dir\NNN.b, whose temporary file dir\NNN.x1z is two characters longer. */
+        std::string base(row.temp_length - 2 - dir.size() - 1 - 2, 'n');
+        std::string path = ws_join(dir, base + ".b");
+        ASSERT_TRUE(ws_write_file(path, "A=1\r\n"));
+        EXPECT_EQ(store_set_value("A", "2", path.c_str(), NULL, 0), row.rc) << row.temp_length;
+        std::string got;
+        ASSERT_TRUE(ws_read_file(path, &got));
+        EXPECT_EQ(got, row.rc == STATUS_OK ? "A=2\r\n" : "A=1\r\n") << row.temp_length;
+        EXPECT_EQ(crt_remove(path.c_str()), 0);
+    }
+}
+
 TEST(StoreSetKv, ReadOnlyStoreIsReplacedThroughTheFallbackMove)
 {
     /* The replacing move refuses a read-only target; the move that deletes it first does not. */

@@ -328,4 +328,38 @@ TEST_F(StoreSetTest, CrashAtAnyPointOfARewriteLeavesTheOldOrTheNewFile)
     }
 }
 
+/* A file larger than the runtime's buffers: the temporary file's writes fail while lines are
+ * still being copied (before, at and after the matching line), not only at its close. */
+TEST_F(StoreSetTest, WriteFailuresInTheMiddleOfARewriteLeaveTheFileAsItWas)
+{
+    const std::string kv = ws_join(dir, "hosts.lst");
+    std::string lines;
+    for (int i = 0; i < 3000; i++)
+        lines += "KEY" + std::to_string(i) + "=value " + std::to_string(i) + "\r\n";
+    struct {
+        const char *what;
+        const char *name;
+        const char *value;
+    } rows[] = {
+        {"change near the end: copying the lines before it", "KEY2999", "x"},
+        {"change at the start: copying the lines after it", "KEY0", "x"},
+        {"delete in the middle", "KEY1500", ""},
+        {"add: copying every line", "NEW", "y"},
+    };
+    for (auto &row : rows) {
+        for (unsigned nth = 1; nth <= 3; nth++) {
+            SCOPED_TRACE(std::string(row.what) + ", write " + std::to_string(nth));
+            ASSERT_TRUE(ws_write_file(kv, lines));
+            sim_fault(SIM_WRITE, nth, true, ENOSPC);
+            EXPECT_EQ(store_set_value(row.name, row.value, kv.c_str(), NULL, 0),
+                      STATUS_WRITE_ERROR);
+            EXPECT_GE(sim_fault_fired(SIM_WRITE), 1u);
+            sim_fault_clear();
+            EXPECT_EQ(file_of(kv), lines);
+            EXPECT_FALSE(ws_file_exists(ws_join(dir, "hosts.x1z")));
+            EXPECT_EQ(sim_open_files(), 0);
+        }
+    }
+}
+
 } // namespace

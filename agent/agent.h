@@ -8,33 +8,156 @@
 #include "platform/os.h"
 #include "platform/status.h"
 
+/* Where the agent was started from: a removable or fixed drive, or a network drive. */
 enum { START_LOCAL = 2, START_NETWORK = 3 };
 
 /* The window caption of every message the agent shows. */
 #define AGENT_CAPTION "Vornex Client Software Agent"
 
-/* Entry and launch. */
+/* ---- Entry and launch ------------------------------------------------------------------- */
+
+/* Register the window message "WM_VORNEX_EXIT_INSTALL" (its number is kept, see
+ * agent_main.cpp) and the window class "KlAgentClass" of instance [in]: style CS_HREDRAW |
+ * CS_VREDRAW, agent_window_proc, the icon group VXINSTICON, the hourglass cursor. Returns the
+ * class atom, or 0 when the class cannot be registered (the caller then ends silently). */
 ATOM agent_register_class(HINSTANCE instance);
+
+/* The class's window procedure: 0 for every message, none passed on. No window of the class is
+ * ever created. */
 LRESULT CALLBACK agent_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+/* One pass over the module path WinMain stored: agent_classify_start, agent_locate_installer,
+ * then nothing (the client is current), the installer started, or one message box.
+ * argc, argv [in]: the agent's own command line; elements 1 and up are passed on to the
+ * installer, each after one blank and unquoted (null elements are skipped).
+ * Always 0; every failure has been shown (or, from the network, hidden) by then. */
 int agent_run(int argc, char **argv);
+
+/* Classify the drive of module_path [in,out], which is upper-cased in place first (also when
+ * the classification then fails).
+ * start_mode [out]: START_LOCAL for a removable or fixed drive, START_NETWORK for a remote one.
+ *   0  classified;
+ *   29 a drive of any other type (CD-ROM, RAM disk, unknown, no root), a path that does not
+ *      begin with a drive root (\\server\share\...), or a null module_path.
+ * start_mode is untouched after a failure. */
 status_t agent_classify_start(char *module_path, int32_t *start_mode);
+
+/* Run the check (agent_check_current) for the agent's directory and choose the directory from
+ * which the installer is to be started.
+ * current [out]: nonzero when the client is current.
+ * start_mode [in]: as agent_classify_start gave it.
+ * module_path [in,out]: in, the agent's executable path (PATH_CAP bytes); out, the installer's
+ *   directory: from the network the agent's own directory, locally SHARED_VORNEX_HOME\bin as
+ *   the local registry holds it after the check (which may have reconnected the home under
+ *   another drive root).
+ *   0  from the network always: a failed check only makes the client not current;
+ *      locally, the check passed and module_path names the installer's directory;
+ *   29 the agent's directory or SHARED_VORNEX_HOME\bin does not fit a path buffer;
+ *   locally, the check's status (agent_check_current) or that of reading SHARED_VORNEX_HOME.
+ * After a failure module_path is untouched, and current is 0 unless the agent's directory did
+ * not fit (the check was then not run and current is untouched). */
 status_t agent_locate_installer(int32_t *current, int32_t start_mode, char *module_path);
-/* The texts of the two message tables. */
+
+/* The text shown for a WinExec result [in] below 32: the launch failure table, "An unknown
+ * error occured while spawning the executable." for a result it does not name. Never null. */
 const char *agent_launch_failure_text(UINT winexec_result);
+
+/* The text shown for a nonzero status [in]: 22, 27 and 29 have their own, every other status
+ * "An unknown error has occured, please try again or contact Vornex Support". Never null. */
 const char *agent_status_text(status_t status);
 
-/* Registration and currency check. */
+/* ---- Registration and currency check ---------------------------------------------------- */
+
+/* Make the server reachable (agent_reconnect_shared_home, agent_connect_clients_dir), then
+ * look the client's time stamp up on the server and compare it with its own.
+ * agent_dir [in]: the agent's directory, upper-cased; START_NETWORK requires it to lie within
+ *   SHARED_VORNEX_HOME (text_contains, case-folded).
+ * start_mode [in]: START_LOCAL or START_NETWORK.
+ * current [out]: set to 0 first; 1 when the two time stamps are equal (text_versions_equal).
+ *   0  the time stamps were compared;
+ *   22 VORNEX_HOME, SHARED_VORNEX_HOME or CLIENTNAME cannot be read; the network agent lies
+ *      outside the shared home; the local TIMESTAMP is missing;
+ *   27 neither of the server's client lists has a TIMESTAMP for the client;
+ *   the status of agent_reconnect_shared_home or agent_connect_clients_dir, unchanged;
+ *   the other statuses of agent_read_server_timestamp (29, 23, CLIENTS_DIR's lookup) and of
+ *   reading the local TIMESTAMP: nothing is compared then.
+ * Registry values written by the reconnection stay written after a later failure. */
 status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t *current);
+
+/* Read VORNEX_HOME, SHARED_VORNEX_HOME and CLIENTNAME, in this order, from the local registry.
+ * local_home, shared_home, client_name [out]: STORE_VALUE_CAP bytes each; all three are
+ *   emptied first.
+ *   0  all three read (a value may be empty);
+ *   6  a value cannot be read: the reads stop there, the values after it stay empty and the
+ *      one that failed holds no value to be used. */
 status_t agent_read_home_values(char *local_home, char *shared_home, char *client_name);
+
+/* The server's time stamp of a client: TIMESTAMP in the client's section of the client list
+ * (shared_home\vxinst\clients.ini), else of the new-client list (CLIENTS_DIR\newclnts.ini).
+ * shared_home, client_name [in]; timestamp [out]: STORE_VALUE_CAP bytes.
+ *   0  found (in the first list that has a non-empty one);
+ *   6  in neither list;
+ *   23 a list's path does not fit a path buffer;
+ *   29 the client list cannot be read for another reason;
+ *   the status of reading CLIENTS_DIR, or of the new-client list's lookup.
+ * timestamp holds no value to be used after a failure. */
 status_t agent_read_server_timestamp(const char *shared_home, const char *client_name,
                                      char *timestamp);
 
-/* Shared home and clients-directory reconnection. */
+/* ---- Shared home and clients-directory reconnection ------------------------------------- */
+
+/* When SHARED_VORNEX_HOME cannot be found (file_exists), connect its drive letter to
+ * \\HOST_MACHINE\VORNEX_HOME_SHARE and store SHARED_VORNEX_HOME again under the connected
+ * drive's root. A home that exists is left alone: nothing connected, nothing written.
+ *   0  the home exists, or it was reconnected and stored;
+ *   6  SHARED_VORNEX_HOME, or (to reconnect) HOST_MACHINE or VORNEX_HOME_SHARE, cannot be read;
+ *   29 the home does not begin with a drive letter and a colon, \\host\share does not fit a
+ *      path buffer, or the home under the new root does not fit a value buffer;
+ *   the status of net_connect_share (the letter taken by another share included), or of
+ *   store_set_value. SHARED_VORNEX_HOME is unchanged after a failure; a connection made
+ *   before a failed store stays. */
 status_t agent_reconnect_shared_home(void);
+
+/* Find the share of the clients directory in the server's registry (the home key of
+ * agent_find_home_key, value CLIENTS_DIR_SHARE), connect a drive to it on HOST_MACHINE (an
+ * existing connection to it is reused, otherwise the first free letter from z down), and
+ * store the drive's root as CLIENTS_DIR.
+ *   0  connected and stored;
+ *   6  HOST_MACHINE cannot be read from the local registry;
+ *   29 \\host\share or the drive root does not fit a path buffer;
+ *   the status of agent_read_home_settings, agent_find_home_key, reg_read_value (22 when the
+ *   share's value is missing), net_connect_share or store_set_value.
+ * A connection made before a failed store stays. */
 status_t agent_connect_clients_dir(void);
+
+/* The server name (HOST_MACHINE) and the home name (BACKUP) from section [Vornex] of the
+ * shared home's settings file, SHARED_VORNEX_HOME\vxinst\VCSM.ini.
+ * server_name, home_name [out]: STORE_VALUE_CAP bytes each.
+ *   0  both read;
+ *   the status of reading SHARED_VORNEX_HOME (22 when missing);
+ *   23 the settings file's path does not fit a path buffer;
+ *   6  HOST_MACHINE or BACKUP missing or empty, or the file missing;
+ *   29 a name that fills its value buffer (it may have been cut and would name another
+ *      machine or key), or a server name too long for \\name in a path buffer.
+ * Both outputs are untouched after a failure. */
 status_t agent_read_home_settings(char *server_name, char *home_name);
+
+/* The server's key of the shared home, read remotely from the server named in the settings
+ * file: "SOFTWARE\VORNEX" when the home's VORNEX_HOME equals the main one (case-folded), else
+ * the key in which the home's VORNEX_HOME was found, SOFTWARE\VORNEX\VORNEX_HOMES\{home} or,
+ * where that is missing, SOFTWARE\VORNEX_HOMES\{home}.
+ * home_key_path [out]: PATH_CAP bytes.
+ *   0  found;
+ *   the status of agent_read_home_settings;
+ *   22 the main home, or the home in both places, is missing on the server;
+ *   29 a key path does not fit a path buffer; the server cannot be reached;
+ *   27 and the rest: the status of reg_read_value.
+ * home_key_path is untouched after a failure. */
 status_t agent_find_home_key(char *home_key_path);
-/* False when the key path would not fit its PATH_CAP buffer. */
+
+/* The key path of a home named home_name [in] into key_path [out] (PATH_CAP bytes):
+ * SOFTWARE\VORNEX\VORNEX_HOMES\{home_name}, or with short_prefix [in] set
+ * SOFTWARE\VORNEX_HOMES\{home_name}. False, key_path untouched, when it would not fit. */
 truth_t agent_home_key_path(const char *home_name, char *key_path, truth_t short_prefix);
 
 #endif

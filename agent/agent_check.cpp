@@ -1,11 +1,7 @@
 /* The registration and currency check: the client's time stamp against the server's lists. */
 #include "agent/agent_internal.h"
 
-#include "platform/file.h"
-#include "platform/mem.h"
-#include "platform/net.h"
 #include "platform/path.h"
-#include "platform/reg.h"
 #include "platform/text.h"
 #include "stores/store.h"
 

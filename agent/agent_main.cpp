@@ -2,13 +2,9 @@
  * message. */
 #include "agent/agent_internal.h"
 
-#include "platform/file.h"
 #include "platform/mem.h"
-#include "platform/net.h"
 #include "platform/path.h"
-#include "platform/reg.h"
 #include "platform/text.h"
-#include "stores/store.h"
 
 #define AGENT_MESSAGE_CAP 256
 /* The longest command line a new process can be given, terminator included. */
@@ -16,8 +12,13 @@
 /* A launch result that no row of the failure table names. */
 #define AGENT_SPAWN_UNKNOWN 31u
 
+/* The executable's path as WinMain found it; agent_locate_installer turns it into the
+ * installer's directory. */
 static char agent_module_path[PATH_CAP];
 static char agent_message[AGENT_MESSAGE_CAP];
+/* The number of "WM_VORNEX_EXIT_INSTALL". The name is registered for the installation's other
+ * programs; the agent itself neither sends nor handles the message, and keeps the number only
+ * as the registration returned it. */
 static uint16_t agent_exit_install_message;
 
 static truth_t agent_has_blank(const char *text)
@@ -85,6 +86,7 @@ status_t agent_locate_installer(int32_t *current, int32_t start_mode, char *modu
     char ext[PATH_CAP];
     char agent_dir[PATH_CAP];
     char shared_home[PATH_CAP];
+    char installer_dir[PATH_CAP];
     status_t rc;
 
     path_split(module_path, root, dir, base, ext);
@@ -105,14 +107,16 @@ status_t agent_locate_installer(int32_t *current, int32_t start_mode, char *modu
     rc = agent_get_local("SHARED_VORNEX_HOME", shared_home, PATH_CAP);
     if (rc != STATUS_OK)
         return rc;
-    if (!path_compose(module_path, shared_home, "bin", "", ""))
+    if (!path_compose(installer_dir, shared_home, "bin", "", ""))
         return STATUS_FAILED;
+    text_copy(module_path, installer_dir, PATH_CAP - 1);
     return STATUS_OK;
 }
 
-/* Start the installer from the directory in the module path. Null when it started, otherwise
- * the text to show. */
-static const char *agent_launch(int argc, char **argv, int32_t start_mode)
+/* Start vxinst.exe from installer_dir with the agent's arguments and the start mode's switch.
+ * Null when it started, otherwise the text to show. */
+static const char *agent_launch(const char *installer_dir, int argc, char **argv,
+                                int32_t start_mode)
 {
     char installer[PATH_CAP];
     const char *mode_switch = start_mode == START_LOCAL ? "/configure" : "/bootstrap";
@@ -125,7 +129,7 @@ static const char *agent_launch(int argc, char **argv, int32_t start_mode)
     UINT result;
     int i;
 
-    if (!path_compose(installer, agent_module_path, "", "vxinst", "exe"))
+    if (!path_compose(installer, installer_dir, "", "vxinst", "exe"))
         return agent_status_text(STATUS_INVALID_NAME);
     /* Unquoted, the platform would try each blank-separated prefix as a program first. */
     quote = agent_has_blank(installer);
@@ -191,7 +195,7 @@ int agent_run(int argc, char **argv)
     }
     if (current)
         return 0;
-    text = agent_launch(argc, argv, start_mode);
+    text = agent_launch(agent_module_path, argc, argv, start_mode);
     if (text != NULL)
         agent_show(text);
     return 0;

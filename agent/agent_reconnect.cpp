@@ -2,7 +2,6 @@
 #include "agent/agent_internal.h"
 
 #include "platform/file.h"
-#include "platform/mem.h"
 #include "platform/net.h"
 #include "platform/path.h"
 #include "platform/reg.h"
@@ -106,6 +105,8 @@ status_t agent_find_home_key(char *home_key_path)
     if (!agent_home_key_path(name, path, 0))
         return STATUS_FAILED;
     rc = reg_read_value(server, "HKEY_LOCAL_MACHINE", path, "VORNEX_HOME", this_home);
+    /* A server may keep its homes beside the product key instead, under
+     * SOFTWARE\VORNEX_HOMES: that place is asked only when the usual one has no such home. */
     if (rc == STATUS_NOT_FOUND) {
         if (!agent_home_key_path(name, path, 1))
             return STATUS_FAILED;
@@ -138,6 +139,8 @@ status_t agent_connect_clients_dir(void)
     rc = agent_read_home_settings(server, name);
     if (rc != STATUS_OK)
         return rc;
+    /* agent_find_home_key reads the settings file again for itself: it stands as an operation
+     * of its own, and a second read of a small file costs less than a second way in. */
     rc = agent_find_home_key(key);
     if (rc != STATUS_OK)
         return rc;

@@ -455,6 +455,18 @@ std::vector<reg_model_key> reg_model(const reg_file &file)
     return keys;
 }
 
+bool reg_has_deletions(const reg_file &file)
+{
+    for (const reg_section &s : file.sections) {
+        if (s.remove)
+            return true;
+        for (const reg_line_value &v : s.values)
+            if (v.remove)
+                return true;
+    }
+    return false;
+}
+
 std::vector<std::string> reg_format_value(const std::string &name, DWORD type,
                                           const std::string &data)
 {

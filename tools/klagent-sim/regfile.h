@@ -66,6 +66,8 @@ HKEY reg_root_of(const std::string &root_name);
 const char *reg_root_name(HKEY root);
 /* Apply the sections in order: deletions remove keys with their subkeys and values. */
 std::vector<reg_model_key> reg_model(const reg_file &file);
+/* Whether the file deletes anything ([-key] or "name"=-). */
+bool reg_has_deletions(const reg_file &file);
 
 /* The lines of one value as regedit writes it ("name"="text", dword:, hex:, hex(n):). */
 std::vector<std::string> reg_format_value(const std::string &name, DWORD type,

@@ -2,8 +2,8 @@
  * before and after, and their differences. */
 #include "world_internal.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -15,9 +15,20 @@ namespace {
 
 const HKEY ALL_ROOTS[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS};
 
+template <typename T>
+const std::vector<T> &of_machine(const std::map<std::string, std::vector<T>> &all,
+                                 const std::string &machine)
+{
+    static const std::vector<T> NONE;
+    auto it = all.find(machine);
+    return it == all.end() ? NONE : it->second;
+}
+
+typedef std::pair<HKEY, sim_reg_value> dumped_value;
+typedef std::pair<HKEY, std::string> dumped_key;
+
 /* A key, or a value of a key, as one case-folded text: root NUL path, and for a value NUL name
- * after it (none of them can hold a NUL). Made in one piece, so that a registry of very many
- * values is compared quickly. */
+ * after it (none of them can hold a NUL). */
 void append_folded(std::string *id, const std::string &text)
 {
     size_t at = id->size();
@@ -27,37 +38,107 @@ void append_folded(std::string *id, const std::string &text)
             (*id)[i] = (char)((*id)[i] - 'A' + 'a');
 }
 
-std::string key_id(HKEY root, const std::string &path)
+std::string key_id(const dumped_key &k)
 {
-    std::string id;
-    id.reserve(20 + path.size());
-    id.append(reg_root_name(root));
+    std::string id(reg_root_name(k.first));
     id.push_back('\0');
-    append_folded(&id, path);
+    append_folded(&id, k.second);
     return id;
 }
 
-std::string value_id(HKEY root, const sim_reg_value &v)
+std::string value_id(const dumped_value &v)
 {
-    std::string id = key_id(root, v.path);
+    std::string id = key_id(dumped_key(v.first, v.second.path));
     id.push_back('\0');
-    append_folded(&id, v.name);
+    append_folded(&id, v.second.name);
     return id;
 }
 
-/* The key part of a value's id. */
-std::string_view key_part(const std::string &value_id)
+bool same_key(const dumped_key &a, const dumped_key &b)
 {
-    return std::string_view(value_id).substr(0, value_id.rfind('\0'));
+    return a.first == b.first && text_names_equal(a.second, b.second);
 }
 
-template <typename T>
-const std::vector<T> &of_machine(const std::map<std::string, std::vector<T>> &all,
-                                 const std::string &machine)
+bool same_value(const dumped_value &a, const dumped_value &b)
 {
-    static const std::vector<T> NONE;
-    auto it = all.find(machine);
-    return it == all.end() ? NONE : it->second;
+    return a.first == b.first && text_names_equal(a.second.name, b.second.name) &&
+           text_names_equal(a.second.path, b.second.path);
+}
+
+/* How two dumps of one registry line up: the positions that name the same key or value, and
+ * those of either side without a partner (deleted before, new after). */
+struct alignment {
+    std::vector<std::pair<size_t, size_t>> pairs; /* old position, new position */
+    std::vector<size_t> only_old;                 /* ascending */
+    std::vector<size_t> only_new;                 /* ascending */
+};
+
+/* A pass keeps the order of what it leaves alone (the registry lists keys and values in the
+ * order they were made), so the dumps are walked side by side: a few new or deleted entries
+ * are stepped over by looking a little ahead, without building anything. What the walk leaves
+ * unpaired (an entry deleted and made again moves to the end of its key; long runs of changes
+ * pass the look-ahead) is paired by identity afterwards, so the result is exact whatever the
+ * pass did. */
+template <typename T, typename Same, typename Id>
+alignment align_dumps(const std::vector<T> &old_list, const std::vector<T> &new_list, Same same,
+                      Id id)
+{
+    const size_t LOOK_AHEAD = 16;
+    alignment a;
+    size_t i = 0, j = 0;
+    while (i < old_list.size() && j < new_list.size()) {
+        if (same(old_list[i], new_list[j])) {
+            a.pairs.push_back({i++, j++});
+            continue;
+        }
+        size_t k = j + 1, stop = std::min(new_list.size(), j + 1 + LOOK_AHEAD);
+        while (k < stop && !same(old_list[i], new_list[k]))
+            k++;
+        if (k < stop) {
+            while (j < k)
+                a.only_new.push_back(j++);
+            continue;
+        }
+        size_t m = i + 1;
+        stop = std::min(old_list.size(), i + 1 + LOOK_AHEAD);
+        while (m < stop && !same(old_list[m], new_list[j]))
+            m++;
+        if (m < stop) {
+            while (i < m)
+                a.only_old.push_back(i++);
+            continue;
+        }
+        a.only_old.push_back(i++);
+        a.only_new.push_back(j++);
+    }
+    while (i < old_list.size())
+        a.only_old.push_back(i++);
+    while (j < new_list.size())
+        a.only_new.push_back(j++);
+
+    if (a.only_old.empty() || a.only_new.empty())
+        return a;
+    std::unordered_map<std::string, size_t> old_at;
+    for (size_t x : a.only_old)
+        old_at.emplace(id(old_list[x]), x);
+    std::vector<bool> paired(old_list.size(), false);
+    std::vector<size_t> still_new;
+    for (size_t y : a.only_new) {
+        auto it = old_at.find(id(new_list[y]));
+        if (it == old_at.end()) {
+            still_new.push_back(y);
+            continue;
+        }
+        a.pairs.push_back({it->second, y});
+        paired[it->second] = true;
+    }
+    std::vector<size_t> still_old;
+    for (size_t x : a.only_old)
+        if (!paired[x])
+            still_old.push_back(x);
+    a.only_old.swap(still_old);
+    a.only_new.swap(still_new);
+    return a;
 }
 
 } // namespace
@@ -85,48 +166,38 @@ std::vector<reg_change> registry_changes(const snapshot &before, const snapshot 
     const auto &new_values = of_machine(after.values, machine);
     const auto &old_keys = of_machine(before.keys, machine);
     const auto &new_keys = of_machine(after.keys, machine);
-
-    /* Lookups by identity, so that a registry of many values is compared in linear time; each
-     * id is made once and looked up through views of it. */
-    std::vector<std::string> old_ids, new_ids, old_key_ids;
-    old_ids.reserve(old_values.size());
-    new_ids.reserve(new_values.size());
-    old_key_ids.reserve(old_keys.size());
-    for (const auto &p : old_values)
-        old_ids.push_back(value_id(p.first, p.second));
-    for (const auto &p : new_values)
-        new_ids.push_back(value_id(p.first, p.second));
-    for (const auto &k : old_keys)
-        old_key_ids.push_back(key_id(k.first, k.second));
-    std::unordered_map<std::string_view, size_t> old_at(old_ids.size());
-    for (size_t i = 0; i < old_ids.size(); i++)
-        old_at.emplace(old_ids[i], i);
-    std::unordered_set<std::string_view> new_value_ids(new_ids.begin(), new_ids.end());
-    std::unordered_set<std::string_view> keys_with_values(new_ids.size());
-    for (const std::string &id : new_ids)
-        keys_with_values.insert(key_part(id));
-    std::unordered_set<std::string_view> known_keys(old_key_ids.begin(), old_key_ids.end());
-
     std::vector<reg_change> changes;
-    for (const auto &k : new_keys) {
-        std::string id = key_id(k.first, k.second);
-        if (known_keys.count(id) == 0 && keys_with_values.count(id) == 0)
-            changes.push_back(reg_change{reg_root_name(k.first), k.second, "", false, true, 0, ""});
+
+    /* New keys that hold no value: a value would bring its key along when written back. */
+    alignment keys = align_dumps(old_keys, new_keys, same_key, key_id);
+    if (!keys.only_new.empty()) {
+        std::unordered_set<std::string> holding;
+        for (const dumped_value &v : new_values)
+            holding.insert(key_id(dumped_key(v.first, v.second.path)));
+        for (size_t y : keys.only_new)
+            if (holding.count(key_id(new_keys[y])) == 0)
+                changes.push_back(reg_change{reg_root_name(new_keys[y].first), new_keys[y].second,
+                                             "", false, true, 0, ""});
     }
-    for (size_t j = 0; j < new_values.size(); j++) {
-        const sim_reg_value &v = new_values[j].second;
-        auto old = old_at.find(new_ids[j]);
-        if (old != old_at.end() && old_values[old->second].second.type == v.type &&
-            old_values[old->second].second.data == v.data)
-            continue;
-        changes.push_back(reg_change{reg_root_name(new_values[j].first), v.path, v.name, false,
+
+    alignment values = align_dumps(old_values, new_values, same_value, value_id);
+    std::vector<size_t> written = values.only_new;
+    for (const auto &p : values.pairs) {
+        const sim_reg_value &was = old_values[p.first].second;
+        const sim_reg_value &now = new_values[p.second].second;
+        if (was.type != now.type || was.data != now.data)
+            written.push_back(p.second);
+    }
+    std::sort(written.begin(), written.end());
+    for (size_t y : written) {
+        const sim_reg_value &v = new_values[y].second;
+        changes.push_back(reg_change{reg_root_name(new_values[y].first), v.path, v.name, false,
                                      false, v.type, v.data});
     }
-    for (size_t i = 0; i < old_values.size(); i++)
-        if (new_value_ids.count(old_ids[i]) == 0)
-            changes.push_back(reg_change{reg_root_name(old_values[i].first),
-                                         old_values[i].second.path, old_values[i].second.name,
-                                         true, false, 0, ""});
+    for (size_t x : values.only_old)
+        changes.push_back(reg_change{reg_root_name(old_values[x].first),
+                                     old_values[x].second.path, old_values[x].second.name, true,
+                                     false, 0, ""});
     return changes;
 }
 

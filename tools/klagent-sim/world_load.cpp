@@ -321,24 +321,52 @@ private:
             return false;
         }
         const char *machine = r.machine.empty() ? NULL : r.machine.c_str();
+        /* Without deletions the sections can go into the registry as they stand, in file order:
+         * the registry keeps keys and values in the order of their first appearance and lets a
+         * later definition win, as the model does. With deletions the model applies them. */
+        if (!reg_has_deletions(r.file)) {
+            for (const reg_section &sec : r.file.sections) {
+                HKEY root = reg_root_of(sec.root);
+                if (!registry_key(r, machine, root, sec.path, sec.values.empty()))
+                    return false;
+                for (const reg_line_value &v : sec.values)
+                    if (!registry_value(r, machine, root, sec.path, v.name, v.type, v.data))
+                        return false;
+            }
+            return true;
+        }
         for (const reg_model_key &k : reg_model(r.file)) {
             HKEY root = reg_root_of(k.root);
-            /* A key with values is made by its first value. */
-            if (!k.path.empty() && k.values.empty() &&
-                !sim_reg_create_key(machine, root, k.path.c_str())) {
-                *error_ = r.file_path + ": the key " + k.root + "\\" + k.path +
-                          " cannot be created";
+            if (!registry_key(r, machine, root, k.path, k.values.empty()))
                 return false;
-            }
             for (const reg_model_value &v : k.values)
-                if (!sim_reg_set(machine, root, k.path.c_str(), v.name.c_str(), v.type,
-                                 v.data.data(), (DWORD)v.data.size())) {
-                    *error_ = r.file_path + ": the value " + v.name + " of " + k.root + "\\" +
-                              k.path + " cannot be set";
+                if (!registry_value(r, machine, root, k.path, v.name, v.type, v.data))
                     return false;
-                }
         }
         return true;
+    }
+
+    /* A key with values is made by its first value; one without is made here. */
+    bool registry_key(const world_registry &r, const char *machine, HKEY root,
+                      const std::string &path, bool without_values)
+    {
+        if (path.empty() || !without_values || sim_reg_create_key(machine, root, path.c_str()))
+            return true;
+        *error_ = r.file_path + ": the key " + reg_root_name(root) + "\\" + path +
+                  " cannot be created";
+        return false;
+    }
+
+    bool registry_value(const world_registry &r, const char *machine, HKEY root,
+                        const std::string &path, const std::string &name, DWORD type,
+                        const std::string &data)
+    {
+        if (sim_reg_set(machine, root, path.c_str(), name.c_str(), type, data.data(),
+                        (DWORD)data.size()))
+            return true;
+        *error_ = r.file_path + ": the value " + name + " of " + reg_root_name(root) + "\\" +
+                  path + " cannot be set";
+        return false;
     }
 
     world *w_;

@@ -10,7 +10,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 2
 
-NATIVE=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev python3)
+NATIVE=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libcli11-dev python3)
 FUZZ=(clang libclang-rt-dev)
 WINDOWS=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
 EMULATED=(qemu-user wine64 libwine:amd64)

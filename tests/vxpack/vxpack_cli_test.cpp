@@ -1,0 +1,310 @@
+/* The built vxpack end to end: commands run on files the tests make, their output, exit codes
+ * and the files left behind. */
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct run_result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void spit(const fs::path &p, const std::string &bytes)
+{
+    fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string quote(const std::string &s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+/* Bytes of every kind the codec meets: one byte, text, runs, noise that fills the table. */
+std::string sample(const std::string &kind, size_t n)
+{
+    std::string s;
+    std::mt19937 rng(12345);
+    for (size_t i = 0; i < n; i++) {
+        if (kind == "text")
+            s += "The quick brown fox jumps over the lazy dog. "[i % 45];
+        else if (kind == "runs")
+            s += (char)('A' + (i / 1000) % 3);
+        else
+            s += (char)(rng() & 0xFF);
+    }
+    return s;
+}
+
+class VxpackCli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/vxpack-cli.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    run_result run(const std::vector<std::string> &args, const std::string &input = "")
+    {
+        spit(dir / ".in", input);
+        std::string cmd = "cd " + quote(dir.string()) + " && " + quote(VXPACK_PROGRAM);
+        for (const std::string &a : args)
+            cmd += " " + quote(a);
+        cmd += " <.in >.out 2>.err";
+        int status = std::system(cmd.c_str());
+        run_result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir / ".out"),
+                     slurp(dir / ".err")};
+        fs::remove(dir / ".in");
+        fs::remove(dir / ".out");
+        fs::remove(dir / ".err");
+        return r;
+    }
+
+    /* No temporary file of vxpack's is left anywhere below the test's folder. */
+    void expect_no_temporaries()
+    {
+        for (const auto &e : fs::recursive_directory_iterator(dir))
+            EXPECT_EQ(e.path().filename().string().rfind("~VXP", 0), std::string::npos)
+                << e.path();
+    }
+
+    fs::path dir;
+};
+
+TEST_F(VxpackCli, CompressThenExpandGivesTheBytesBack)
+{
+    struct row {
+        const char *name, *packed, *kind;
+        size_t size;
+    } rows[] = {
+        {"ONE.BIN", "_ONE.BIN", "noise", 1},
+        {"SETUP.EXE", "_SETUP.EXE", "noise", 300000}, /* the table fills and resets */
+        {"README.TXT", "_README.TXT", "text", 100000},
+        {"RUNS.DAT", "_RUNS.DAT", "runs", 200000},
+        {"ABCDEFGH.DLL", "_BCDEFGH.DLL", "text", 5000},
+        {"setup", "_setup", "text", 70000},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.name);
+        std::string bytes = sample(r.kind, r.size);
+        spit(dir / "kit" / r.name, bytes);
+        run_result c = run({"compress", std::string("kit/") + r.name});
+        ASSERT_EQ(c.code, 0) << c.err;
+        EXPECT_EQ(c.err, "");
+        uintmax_t packed = fs::file_size(dir / "kit" / r.packed);
+        char line[256];
+        snprintf(line, sizeof line, "kit/%s -> kit/%s: %zu -> %ju bytes (", r.name, r.packed,
+                 r.size, packed);
+        EXPECT_EQ(c.out.rfind(line, 0), 0u) << c.out;
+
+        fs::create_directories(dir / "out");
+        run_result e = run({"expand", "-o", "out", std::string("kit/") + r.name});
+        ASSERT_EQ(e.code, 0) << e.err;
+        EXPECT_EQ(slurp(dir / "out" / r.name), bytes);
+        /* Stamps travel as the engine copies them: from the compressed file. */
+        EXPECT_EQ(fs::last_write_time(dir / "out" / r.name),
+                  fs::last_write_time(dir / "kit" / r.packed));
+    }
+    expect_no_temporaries();
+}
+
+TEST_F(VxpackCli, SeveralFilesOneFailingTheOthersDone)
+{
+    spit(dir / "A.TXT", sample("text", 3000));
+    spit(dir / "C.TXT", sample("text", 4000));
+    run_result r = run({"compress", "A.TXT", "B.TXT", "C.TXT", "-o", "packed"},
+                       "");
+    EXPECT_EQ(r.code, 1);
+    fs::create_directories(dir / "packed");
+    r = run({"compress", "A.TXT", "B.TXT", "C.TXT", "-o", "packed"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "vxpack: B.TXT: does not exist\n");
+    EXPECT_TRUE(fs::exists(dir / "packed" / "_A.TXT"));
+    EXPECT_TRUE(fs::exists(dir / "packed" / "_C.TXT"));
+    EXPECT_FALSE(fs::exists(dir / "packed" / "_B.TXT"));
+}
+
+/* Every failure a user can reach: its one line, exit code 1, and nothing under the final name
+ * (a file already there keeps its bytes). */
+TEST_F(VxpackCli, FailuresAreToldAndLeaveNothingBehind)
+{
+    std::string stream_of_abc;
+    {
+        spit(dir / "ok" / "ABC.TXT", "ABCABCABCABC");
+        ASSERT_EQ(run({"compress", "ok/ABC.TXT"}).code, 0);
+        stream_of_abc = slurp(dir / "ok" / "_ABC.TXT");
+    }
+    struct row {
+        const char *what;
+        std::vector<std::pair<std::string, std::string>> files; /* made before the run */
+        std::vector<std::string> args;
+        const char *error;      /* the whole of standard error */
+        const char *untouched;  /* a final name that must hold "old" or be absent */
+    } rows[] = {
+        {"missing file", {}, {"compress", "NOPE.EXE"}, "vxpack: NOPE.EXE: does not exist\n",
+         "_NOPE.EXE"},
+        {"empty file", {{"EMPTY.DAT", ""}}, {"compress", "EMPTY.DAT"},
+         "vxpack: EMPTY.DAT: is empty: a compressed file holds at least one byte\n",
+         "_EMPTY.DAT"},
+        {"own compressed name", {{"_BCDEFGH.DLL", "x"}}, {"compress", "_BCDEFGH.DLL"},
+         "vxpack: _BCDEFGH.DLL: is its own compressed name: compress it into another folder "
+         "with -o DIR\n",
+         nullptr},
+        {"missing output folder", {{"A.TXT", "a"}}, {"compress", "-o", "nowhere", "A.TXT"},
+         "vxpack: nowhere/_A.TXT: no such folder\n", nullptr},
+        {"missing compressed file", {{"SETUP.EXE", "old"}}, {"expand", "SETUP.EXE"},
+         "vxpack: _SETUP.EXE: does not exist\n", "SETUP.EXE"},
+        {"compressed name given", {}, {"expand", "_SETUP.EXE"},
+         "vxpack: __SETUP.EXE: does not exist (expand takes the expanded name: for _SETUP.EXE "
+         "give SETUP.EXE)\n",
+         nullptr},
+        {"invalid stream", {{"_BAD.TXT", "hello, world\n"}, {"BAD.TXT", "old"}},
+         {"expand", "BAD.TXT"},
+         "vxpack: _BAD.TXT: is not a compressed file: its LZW stream is not valid\n", "BAD.TXT"},
+        {"stream cut short", {{"_CUT.TXT", stream_of_abc.substr(0, 2)}}, {"expand", "CUT.TXT"},
+         "vxpack: _CUT.TXT: cannot be read, or ends too early\n", "CUT.TXT"},
+        {"no command", {}, {}, nullptr, nullptr},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.what);
+        for (const auto &f : r.files)
+            spit(dir / f.first, f.second);
+        run_result res = run(r.args);
+        if (r.error == nullptr) {
+            EXPECT_EQ(res.code, 2);
+            EXPECT_NE(res.err, "");
+            continue;
+        }
+        EXPECT_EQ(res.code, 1);
+        EXPECT_EQ(res.err, r.error);
+        EXPECT_EQ(res.out, "");
+        if (r.untouched != nullptr) {
+            fs::path p = dir / r.untouched;
+            if (fs::exists(p)) {
+                EXPECT_EQ(slurp(p), "old");
+            }
+        }
+        for (const auto &f : r.files)
+            fs::remove(dir / f.first);
+    }
+    expect_no_temporaries();
+}
+
+TEST_F(VxpackCli, CommandLineMistakesAreUsageErrors)
+{
+    for (const std::vector<std::string> &args :
+         std::vector<std::vector<std::string>>{{"frobnicate"}, {"compress"}, {"--bogus", "compress", "A"},
+                                               {"substitute", "IN"}}) {
+        run_result r = run(args);
+        EXPECT_EQ(r.code, 2) << args[0];
+        EXPECT_NE(r.err, "") << args[0];
+    }
+    run_result help = run({"compress", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("Usage: vxpack compress"), std::string::npos) << help.out;
+    /* The tool's own options count wherever they stand. */
+    spit(dir / "A.TXT", "aaaa");
+    run_result quiet = run({"compress", "A.TXT", "--quiet"});
+    EXPECT_EQ(quiet.code, 0);
+    EXPECT_EQ(quiet.out, "");
+}
+
+TEST_F(VxpackCli, TraceListsThePlatformCalls)
+{
+    spit(dir / "A.TXT", "aaaa");
+    run_result r = run({"--trace", "compress", "A.TXT"});
+    ASSERT_EQ(r.code, 0);
+    EXPECT_NE(r.err.find("fopen"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("MoveFileExA"), std::string::npos) << r.err;
+}
+
+TEST_F(VxpackCli, CheckFindsWhatWouldSurpriseTheAdministrator)
+{
+    run_result clean = run({"check", std::string(VX_SOURCE_DIR) + "/examples/office/server/APPS/VORNEX",
+                            "--clients", std::string(VX_SOURCE_DIR) + "/examples/office/server/CLIENTS"});
+    EXPECT_EQ(clean.code, 0) << clean.out;
+    EXPECT_NE(clean.out.find("nothing found"), std::string::npos);
+
+    spit(dir / "home" / "VXINST" / "vcsm.ini", "[Vornex]\r\nHOST_MACHINE=SRV\r\n");
+    spit(dir / "home" / "VXINST" / "CLIENTS.INI",
+         "[A]\nTIMESTAMP=2024-03-01\n[B]\nTIMESTAMP=\n[a]\nTIMESTAMP=1\n"
+         "[C]\nTIMESTAMP=1.2\nTIMESTAMP=1.3\n[D]\nOTHER=1\n[E]\nTIMESTAMP=3,2,2\n");
+    spit(dir / "clients" / "newclnts.ini", "[E]\nTIMESTAMP=3.2.3\n[F]\nTIMESTAMP=1\n");
+    run_result r = run({"check", "home", "--clients", "clients"});
+    EXPECT_EQ(r.code, 1);
+    const char *expected[] = {
+        "home/vxinst/VCSM.ini:1: [Vornex]: BACKUP is missing or empty; every client fails "
+        "before it is checked, and one started from its own disk shows \"An unknown error has "
+        "occured, please try again or contact Vornex Support\"",
+        "home/vxinst/clients.ini:2: [A]: TIMESTAMP \"2024-03-01\" is compared only as far as "
+        "\"2024-\"",
+        "home/vxinst/clients.ini:3: [B]: the client's TIMESTAMP is empty: it is not registered "
+        "by this list",
+        "home/vxinst/clients.ini:5: [a]: the client is listed a second time (first at line 1): "
+        "the agent reads only the first section",
+        "home/vxinst/clients.ini:9: [C]: TIMESTAMP is given a second time (first at line 8)",
+        "home/vxinst/clients.ini:10: [D]: the client's section has no TIMESTAMP",
+        "clients/newclnts.ini:1: [E]: the client is also in home/vxinst/clients.ini (line 12, "
+        "TIMESTAMP \"3,2,2\"), which the agent asks first: this entry is never read",
+        "home/bin/vxinst.exe: is missing",
+        "8 findings",
+    };
+    std::istringstream lines(r.out);
+    std::string line;
+    size_t i = 0;
+    while (std::getline(lines, line)) {
+        ASSERT_LT(i, sizeof expected / sizeof expected[0]) << line;
+        EXPECT_EQ(line.rfind(expected[i], 0), 0u) << line;
+        i++;
+    }
+    EXPECT_EQ(i, sizeof expected / sizeof expected[0]) << r.out;
+
+    run_result missing = run({"check", "nowhere"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.err, "vxpack: nowhere: no such folder\n");
+}
+
+TEST_F(VxpackCli, CheckWithoutSettingsOrListsSaysSo)
+{
+    fs::create_directories(dir / "home" / "bin");
+    spit(dir / "home" / "bin" / "vxinst.exe", "MZ");
+    run_result r = run({"check", "home"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("home/vxinst/VCSM.ini: is missing: every client fails"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("home/vxinst/clients.ini: is missing: a client is registered only by "
+                         "the new-client list newclnts.ini"),
+              std::string::npos)
+        << r.out;
+}
+
+} // namespace

@@ -1,0 +1,202 @@
+/* vxpack substitute: the engine's substitute mode, its tokens resolved from the command line
+ * and an .ini file of values. */
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "pack_host.h"
+#include "pack_job.h"
+#include "pack_report.h"
+#include "vxpack.h"
+#include "platform/path.h"
+#include "platform/text.h"
+#include "stores/store.h"
+#include "transfer/transfer.h"
+
+namespace vxpack {
+
+namespace {
+
+/* The section of a --vars file that holds the values. */
+const char VARS_SECTION[] = "Variables";
+
+struct resolver_values {
+    const substitute_options *o;
+    std::string vars_path; /* the --vars file's Windows path, or empty */
+    std::string failed;    /* the token that had no value, or whose value did not fit */
+    bool too_long;         /* failed's value was longer than the filter takes */
+};
+
+/* The engine's resolver takes 32-bit contexts: the one substitution of a run lives here. */
+resolver_values resolving;
+
+bool resolve_put(const std::string &value, char *buf, uint16_t cap)
+{
+    if (value.size() >= cap)
+        return false;
+    memcpy(buf, value.c_str(), value.size() + 1);
+    return true;
+}
+
+status_t resolve_token(int32_t, int32_t, const char *token, char *buf, uint16_t cap, int32_t,
+                       int32_t, const char *, const char *)
+{
+    std::string t = token;
+    std::string name = t.substr(1, t.size() - 2);
+    /* The last --set of a name wins, as on any command line; --vars comes after all. */
+    for (auto it = resolving.o->sets.rbegin(); it != resolving.o->sets.rend(); ++it) {
+        size_t eq = it->find('=');
+        if (text_equal(it->substr(0, eq).c_str(), name.c_str(), TEXT_NO_LIMIT)) {
+            if (resolve_put(it->substr(eq + 1), buf, cap))
+                return STATUS_OK;
+            resolving.failed = t;
+            resolving.too_long = true;
+            return STATUS_BAD_FORMAT;
+        }
+    }
+    if (!resolving.vars_path.empty() && !name.empty() && name.size() < STORE_VALUE_CAP) {
+        char key[STORE_VALUE_CAP];
+        memcpy(key, name.c_str(), name.size() + 1);
+        if (store_get_value(key, resolving.vars_path.c_str(), VARS_SECTION, buf, cap, 0) ==
+            STATUS_OK)
+            return STATUS_OK;
+    }
+    if (resolving.o->keep_unknown && resolve_put(t, buf, cap))
+        return STATUS_OK;
+    resolving.failed = t;
+    resolving.too_long = false;
+    return STATUS_VALUE_ABSENT;
+}
+
+/* Where in text the token wanted begins ("line 3, column 7"), found as the filter finds
+ * tokens; wanted empty: the last % that opens a token never closed. */
+std::string token_position(const std::string &text, const std::string &wanted)
+{
+    int line = 1, column = 1, open_line = 0, open_column = 0;
+    std::string token;
+    bool in_token = false;
+    std::string found;
+    for (size_t i = 0; i < text.size(); i++) {
+        char c = text[i];
+        if (in_token) {
+            token += c;
+            if (c == '%') {
+                in_token = false;
+                if (!wanted.empty() && text_equal(token.c_str(), wanted.c_str(), TEXT_NO_LIMIT))
+                    return "line " + std::to_string(open_line) + ", column " +
+                           std::to_string(open_column);
+            }
+        } else if (c == '%') {
+            if (i + 1 < text.size() && text[i + 1] == '%') {
+                i++;
+                column++;
+            } else {
+                in_token = true;
+                token = "%";
+                open_line = line;
+                open_column = column;
+            }
+        }
+        if (c == '\n') {
+            line++;
+            column = 1;
+        } else {
+            column++;
+        }
+    }
+    if (wanted.empty() && in_token)
+        return "line " + std::to_string(open_line) + ", column " + std::to_string(open_column);
+    return "";
+}
+
+std::string file_text(const std::string &given)
+{
+    std::ifstream in(given, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool substitute_sets_valid(const substitute_options &o)
+{
+    for (const std::string &s : o.sets) {
+        size_t eq = s.find('=');
+        if (eq == std::string::npos || eq == 0 || s.find('%') < eq) {
+            fprintf(stderr, "vxpack: --set %s: give NAME=VALUE, the name without %%\n",
+                    s.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int cmd_substitute(const pack_global &g, const substitute_options &o)
+{
+    pack_file in, out, vars;
+    if (!substitute_sets_valid(o) || !names_file(o.in, &in) || !names_file(o.out, &out))
+        return EXIT_FAILED;
+    resolving = resolver_values{&o, "", "", false};
+    if (!o.vars_file.empty()) {
+        if (!names_file(o.vars_file, &vars))
+            return EXIT_FAILED;
+        if (!names_exists(vars.path)) {
+            report_failure(vars.shown, report_words(STATUS_NOT_FOUND, REPORT_SOURCE));
+            return EXIT_FAILED;
+        }
+        resolving.vars_path = vars.path;
+    }
+    if (!names_exists(in.path)) {
+        report_failure(in.shown, report_words(STATUS_NOT_FOUND, REPORT_SOURCE));
+        return EXIT_FAILED;
+    }
+    if (names_same(in.path, out.path)) {
+        report_failure(out.shown, "is the input itself: write the result to another file");
+        return EXIT_FAILED;
+    }
+    uint64_t size = 0;
+    host_file_size(o.in, &size);
+    bool bar = !g.quiet && host_stderr_is_terminal();
+    auto explain = [&](status_t rc, std::string *file, std::string *words) {
+        *file = in.shown;
+        if (!resolving.failed.empty()) {
+            std::string where = token_position(file_text(o.in), resolving.failed);
+            std::string name = resolving.failed.substr(1, resolving.failed.size() - 2);
+            *words = (where.empty() ? "" : where + ": ") + resolving.failed +
+                     (resolving.too_long
+                          ? ": its value is longer than 1023 characters"
+                          : " has no value (give --set " + name +
+                                "=VALUE, or --keep-unknown to leave it as it stands)");
+            return true;
+        }
+        if (rc == STATUS_READ_ERROR) {
+            std::string where = token_position(file_text(o.in), "");
+            if (!where.empty()) {
+                *words = where + ": a % opens a token that the file never closes (write %% "
+                                 "for a percent sign)";
+                return true;
+            }
+        }
+        if (rc == STATUS_FAILED) {
+            *words = "a token's name is longer than 1023 characters (a % that should be %%?)";
+            return true;
+        }
+        return false;
+    };
+    if (!job_write(in, out, names_last(o.in), size, bar,
+                   [&](const char *temp) {
+                       char label[PATH_CAP] = "";
+                       return transfer_file(in.path.c_str(), temp, 0, 0, 0, 1, 0, 0, 0, label,
+                                            "", NULL, progress_callback, NULL, 0, 0, 0,
+                                            resolve_token, NULL);
+                   },
+                   explain))
+        return EXIT_FAILED;
+    if (!g.quiet)
+        printf("%s -> %s\n", in.shown.c_str(), out.shown.c_str());
+    return EXIT_DONE;
+}
+
+} // namespace vxpack

@@ -1,0 +1,119 @@
+/* vxpack on Windows: paths go to the library as the user typed them, made whole. */
+#include "pack_host.h"
+
+#include <io.h>
+#include <stdio.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <iostream>
+
+#include "platform/os.h"
+#include "platform/path.h"
+
+namespace vxpack {
+
+bool host_start(bool trace, std::string *error)
+{
+    if (trace) {
+        /* The library calls Win32 directly here; only the Linux build sees each call. */
+        *error = "--trace lists the platform calls in the Linux build only (under Wine, "
+                 "WINEDEBUG=+relay shows them)";
+        return false;
+    }
+    return true;
+}
+
+void host_stop(void)
+{
+}
+
+/* The whole path with backslashes: the library splits paths at backslashes only. */
+static bool host_full_path(const std::string &given, std::string *full, std::string *error)
+{
+    std::string path = given;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    char buf[PATH_CAP];
+    DWORD n = GetFullPathNameA(path.c_str(), sizeof buf, buf, NULL);
+    if (n == 0 || n >= sizeof buf) {
+        *error = n == 0 ? "not a valid path" : "the name is longer than Windows allows";
+        return false;
+    }
+    *full = buf;
+    return true;
+}
+
+bool host_folder(const std::string &given, std::string *win, std::string *error)
+{
+    std::string full;
+    if (!host_full_path(given.empty() ? "." : given, &full, error))
+        return false;
+    DWORD attributes = GetFileAttributesA(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        *error = "no such folder";
+        return false;
+    }
+    while (!full.empty() && full.back() == '\\')
+        full.pop_back();
+    *win = full;
+    return true;
+}
+
+bool host_file(const std::string &given, std::string *win, std::string *error)
+{
+    std::string full;
+    if (!host_full_path(given, &full, error))
+        return false;
+    size_t slash = full.rfind('\\');
+    if (slash == std::string::npos || slash + 1 == full.size()) {
+        *error = "names a folder, not a file";
+        return false;
+    }
+    std::string folder;
+    if (!host_folder(full.substr(0, slash + 1), &folder, error))
+        return false;
+    *win = full;
+    return true;
+}
+
+bool host_file_size(const std::string &given, uint64_t *size)
+{
+    struct _stati64 st;
+    if (_stati64(given.c_str(), &st) != 0 || !(st.st_mode & _S_IFREG))
+        return false;
+    *size = (uint64_t)st.st_size;
+    return true;
+}
+
+bool host_stderr_is_terminal(void)
+{
+    return _isatty(_fileno(stderr)) != 0;
+}
+
+bool host_read_line(std::string *line)
+{
+    if (!std::getline(std::cin, *line))
+        return false;
+    if (!line->empty() && line->back() == '\r')
+        line->pop_back();
+    return true;
+}
+
+bool host_list_files(const std::string &win_folder, std::vector<std::string> *names)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((win_folder + "\\*").c_str(), &found);
+    names->clear();
+    if (h == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN)) &&
+            found.cFileName[0] != '.')
+            names->push_back(found.cFileName);
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    std::sort(names->begin(), names->end());
+    return true;
+}
+
+} // namespace vxpack

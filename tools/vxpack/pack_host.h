@@ -1,0 +1,43 @@
+/* vxpack's view of the machine it runs on: how a path the administrator types becomes a path
+ * the library opens, and how the console is reached. Two builds, one interface: host_sim.cpp
+ * maps Linux folders onto the drives of the simulated workstation, host_win32.cpp hands
+ * Windows paths through. */
+#ifndef TOOLS_VXPACK_PACK_HOST_H
+#define TOOLS_VXPACK_PACK_HOST_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace vxpack {
+
+/* Make the platform ready for one run; trace lists every platform call on standard error
+ * (false with *error when this build cannot). */
+bool host_start(bool trace, std::string *error);
+void host_stop(void);
+
+/* The Windows path of a file the user named [in] (which need not exist yet; its folder must).
+ * False with *error saying why in words: a missing folder, a name Windows cannot hold, a path
+ * longer than Windows allows. */
+bool host_file(const std::string &given, std::string *win, std::string *error);
+/* The same for a folder: its Windows path without a trailing backslash (X: for a drive's
+ * root, composed with a name as X:\name). */
+bool host_folder(const std::string &given, std::string *win, std::string *error);
+
+/* The size of a file the user named, false when it is not a readable file. */
+bool host_file_size(const std::string &given, uint64_t *size);
+
+/* Whether standard error is a terminal (a progress bar makes sense there). */
+bool host_stderr_is_terminal(void);
+
+/* One line from standard input, without its line end; false at the end of the input. */
+bool host_read_line(std::string *line);
+
+/* The names of the files in a folder [in] (not its subfolders, not hidden files), sorted;
+ * false when it cannot be listed. */
+bool host_list_files(const std::string &win_folder, std::vector<std::string> *names);
+
+} // namespace vxpack
+
+#endif

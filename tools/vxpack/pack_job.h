@@ -1,0 +1,29 @@
+/* One file made from another: written under a temporary name, put in place when whole, and
+ * every failure told as one line naming the file it concerns. */
+#ifndef TOOLS_VXPACK_PACK_JOB_H
+#define TOOLS_VXPACK_PACK_JOB_H
+
+#include <functional>
+#include <string>
+
+#include "pack_names.h"
+#include "platform/status.h"
+
+namespace vxpack {
+
+/* How a failed status is told: the default names the source for read failures and the target
+ * for write failures, in report_words' words; a command with statuses of its own words
+ * returns them here (file and words), or false to keep the default. */
+using job_explain_fn = std::function<bool(status_t rc, std::string *file, std::string *words)>;
+
+/* Make target from source: work(temporary path) writes the file; then it replaces any file
+ * under the target's name. The progress bar (what, total bytes; 0 when not known) runs while
+ * work does. True when the target is in place; false after the failure was reported, with
+ * nothing left under the target's name or the temporary one. */
+bool job_write(const pack_file &source, const pack_file &target, const std::string &what,
+               uint64_t total, bool bar, const std::function<status_t(const char *temp)> &work,
+               const job_explain_fn &explain = job_explain_fn());
+
+} // namespace vxpack
+
+#endif

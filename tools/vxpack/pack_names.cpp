@@ -1,0 +1,87 @@
+/* Naming the files of a command: the user's names, their Windows paths, compressed names. */
+#include "pack_names.h"
+
+#include "pack_host.h"
+#include "pack_report.h"
+#include "platform/file.h"
+#include "platform/os.h"
+#include "platform/path.h"
+#include "platform/text.h"
+
+namespace vxpack {
+
+bool names_file(const std::string &given, pack_file *out)
+{
+    std::string error;
+    if (!host_file(given, &out->path, &error)) {
+        report_failure(given, error);
+        return false;
+    }
+    out->shown = given;
+    return true;
+}
+
+static size_t names_last_separator(const std::string &given)
+{
+    return given.find_last_of("/\\");
+}
+
+std::string names_last(const std::string &given)
+{
+    size_t sep = names_last_separator(given);
+    return sep == std::string::npos ? given : given.substr(sep + 1);
+}
+
+bool names_beside(const std::string &beside, const std::string &folder, const std::string &name,
+                  pack_file *out)
+{
+    std::string shown;
+    if (!folder.empty()) {
+        char last = folder[folder.size() - 1];
+        shown = folder + (last == '/' || last == '\\' ? "" : "/") + name;
+    } else {
+        size_t sep = names_last_separator(beside);
+        shown = (sep == std::string::npos ? "" : beside.substr(0, sep + 1)) + name;
+    }
+    return names_file(shown, out);
+}
+
+std::string names_compressed(const std::string &name)
+{
+    char root[PATH_CAP], dir[PATH_CAP], base[PATH_CAP], ext[PATH_CAP], out[PATH_CAP];
+    if (name.size() >= PATH_CAP - 1)
+        return name;
+    path_split(name.c_str(), root, dir, base, ext);
+    path_compressed_name(base);
+    if (!path_compose(out, root, dir, base, ext))
+        return name;
+    return out;
+}
+
+bool names_exists(const std::string &path)
+{
+    truth_t exists = 1;
+    return file_exists(path.c_str(), &exists) != STATUS_OK || exists;
+}
+
+bool names_read(const std::string &path, std::string *bytes)
+{
+    FILE *f = crt_fopen(path.c_str(), "rb");
+    if (f == NULL)
+        return false;
+    char buf[4096];
+    size_t n;
+    bytes->clear();
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        bytes->append(buf, n);
+    bool ok = !ferror(f);
+    fclose(f);
+    return ok;
+}
+
+bool names_same(const std::string &a, const std::string &b)
+{
+    return a.size() == b.size() && text_equal(a.c_str(), b.c_str(), TEXT_NO_LIMIT);
+}
+
+} // namespace vxpack

@@ -1,0 +1,43 @@
+/* The files of a command: as the user names them and as the library opens them. */
+#ifndef TOOLS_VXPACK_PACK_NAMES_H
+#define TOOLS_VXPACK_PACK_NAMES_H
+
+#include <string>
+
+namespace vxpack {
+
+struct pack_file {
+    std::string shown; /* as the user named it, or as it is named beside such a file */
+    std::string path;  /* the Windows path the library opens */
+};
+
+/* The file the user named [in]. False, with the failure reported, when its folder does not
+ * exist or the name cannot be a Windows file name. */
+bool names_file(const std::string &given, pack_file *out);
+
+/* The file called name [in] in folder when that is not empty, otherwise in the folder of the
+ * file beside (as the user named it). False, with the failure reported, as names_file. */
+bool names_beside(const std::string &beside, const std::string &folder, const std::string &name,
+                  pack_file *out);
+
+/* The last component of a name the user gave (after its last / or \). */
+std::string names_last(const std::string &given);
+
+/* A file name's compressed name, by the library's rule: _SETUP.EXE for SETUP.EXE,
+ * _BCDEFGH.DLL for ABCDEFGH.DLL. */
+std::string names_compressed(const std::string &name);
+
+/* Whether the file at path [in] exists (a file whose existence cannot be tested counts as
+ * there: opening it then tells what is wrong). */
+bool names_exists(const std::string &path);
+
+/* The whole file at path [in] through the platform's C runtime (so names are found as Windows
+ * finds them, letter case aside); false when it cannot be opened or read. */
+bool names_read(const std::string &path, std::string *bytes);
+
+/* Whether two Windows paths name the same file, compared as Windows compares names. */
+bool names_same(const std::string &a, const std::string &b);
+
+} // namespace vxpack
+
+#endif

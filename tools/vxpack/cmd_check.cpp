@@ -55,8 +55,10 @@ std::string message_of(status_t rc)
 bool load_list(const std::string &folder_shown, const std::string &folder_path,
                const std::string &name, list_file *f)
 {
-    f->shown = folder_shown + (folder_shown.empty() || folder_shown.back() == '/' ? "" : "/") +
-               name;
+    std::string folder = folder_shown;
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
+        folder.pop_back();
+    f->shown = folder + host_separator() + name;
     f->path = folder_path + "\\" + name;
     for (char &c : f->path)
         if (c == '/')
@@ -212,15 +214,16 @@ int cmd_check(const pack_global &g, const check_options &o)
         return EXIT_FAILED;
     }
     std::string shown = o.home;
-    while (shown.size() > 1 && shown.back() == '/')
+    while (shown.size() > 1 && (shown.back() == '/' || shown.back() == '\\'))
         shown.pop_back();
     std::vector<finding> found;
 
     list_file vcsm, clients, newclients;
-    load_list(shown + "/vxinst", home + "\\vxinst", "VCSM.ini", &vcsm);
+    const std::string sep(1, host_separator());
+    load_list(shown + sep + "vxinst", home + "\\vxinst", "VCSM.ini", &vcsm);
     check_settings(&found, vcsm);
 
-    if (load_list(shown + "/vxinst", home + "\\vxinst", "clients.ini", &clients))
+    if (load_list(shown + sep + "vxinst", home + "\\vxinst", "clients.ini", &clients))
         check_list(&found, clients, NULL);
     else
         say(&found, clients, 0, "",
@@ -237,7 +240,7 @@ int cmd_check(const pack_global &g, const check_options &o)
     }
 
     list_file installer;
-    installer.shown = shown + "/bin/vxinst.exe";
+    installer.shown = shown + sep + "bin" + sep + "vxinst.exe";
     installer.path = home + "\\bin\\vxinst.exe";
     if (!names_exists(installer.path))
         say(&found, installer, 0, "",

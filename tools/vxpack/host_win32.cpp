@@ -76,6 +76,11 @@ bool host_file(const std::string &given, std::string *win, std::string *error)
     return true;
 }
 
+char host_separator(void)
+{
+    return '\\';
+}
+
 bool host_file_size(const std::string &given, uint64_t *size)
 {
     struct _stati64 st;

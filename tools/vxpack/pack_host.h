@@ -25,6 +25,9 @@ bool host_file(const std::string &given, std::string *win, std::string *error);
  * root, composed with a name as X:\name). */
 bool host_folder(const std::string &given, std::string *win, std::string *error);
 
+/* The separator of the names this build shows: / on Linux, \ on Windows. */
+char host_separator(void);
+
 /* The size of a file the user named, false when it is not a readable file. */
 bool host_file_size(const std::string &given, uint64_t *size);
 

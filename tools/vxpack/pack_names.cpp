@@ -38,7 +38,8 @@ bool names_beside(const std::string &beside, const std::string &folder, const st
     std::string shown;
     if (!folder.empty()) {
         char last = folder[folder.size() - 1];
-        shown = folder + (last == '/' || last == '\\' ? "" : "/") + name;
+        shown = folder + (last == '/' || last == '\\' ? "" : std::string(1, host_separator())) +
+                name;
     } else {
         size_t sep = names_last_separator(beside);
         shown = (sep == std::string::npos ? "" : beside.substr(0, sep + 1)) + name;

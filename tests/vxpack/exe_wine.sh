@@ -1,0 +1,60 @@
+#!/bin/sh
+# Runs vxpack.exe under Wine on files of its own: compress, expand, a refused stream and a
+# missing file, each with its output and exit code, the round trip compared byte for byte.
+# The steps are a batch file that Wine's command interpreter runs in the test's folder of the
+# prefix; vxpack.exe is read from a folder of its own below /tmp, which the unprivileged user
+# Wine runs as can read.
+#
+#   sh exe_wine.sh WINE_TEST_SH PREFIX_DIR VXPACK_EXE
+set -u
+
+WINE_TEST=$1
+WORK=$2
+EXE=$3
+
+STAGE=$(mktemp -d "${TMPDIR:-/tmp}/vx-vxpack-exe.XXXXXX")
+trap 'rm -rf "$STAGE"' EXIT
+chmod 755 "$STAGE"
+cp "$EXE" "$STAGE/vxpack.exe"
+chmod 644 "$STAGE/vxpack.exe"
+# Wine's Z: is the Linux root.
+WIN_EXE="Z:$(echo "$STAGE/vxpack.exe" | tr / '\\')"
+
+# Each step: a command, then the exit code it must give (errorlevel), else the batch ends with
+# the step's number.
+cat >"$STAGE/roundtrip.bat" <<BAT
+@echo off
+copy "$WIN_EXE" VX.EXE >nul
+if errorlevel 1 exit /b 11
+copy VX.EXE DATA.BIN >nul
+VX.EXE compress DATA.BIN
+if errorlevel 1 exit /b 12
+if not exist _DATA.BIN exit /b 13
+mkdir out
+VX.EXE expand -o out DATA.BIN
+if errorlevel 1 exit /b 14
+fc /b DATA.BIN out\\DATA.BIN >nul
+if errorlevel 1 exit /b 15
+copy DATA.BIN _PLAIN.BIN >nul
+VX.EXE expand PLAIN.BIN
+if not errorlevel 1 exit /b 16
+if exist PLAIN.BIN exit /b 17
+VX.EXE expand NOPE.BIN
+if not errorlevel 1 exit /b 18
+VX.EXE frobnicate
+if not errorlevel 2 exit /b 19
+echo vxpack.exe round trip done
+exit /b 0
+BAT
+chmod 644 "$STAGE/roundtrip.bat"
+
+OUT=$(sh "$WINE_TEST" --prefix "$WORK" "$STAGE/roundtrip.bat" 2>&1)
+status=$?
+echo "$OUT"
+[ "$status" = 0 ] || { echo "exe_wine: FAIL: the batch ended with $status" >&2; exit 1; }
+for line in "DATA.BIN -> _DATA.BIN: " "_DATA.BIN -> out\\DATA.BIN: " \
+    "vxpack: _PLAIN.BIN: is not a compressed file: its LZW stream is not valid" \
+    "vxpack: _NOPE.BIN: does not exist" "vxpack.exe round trip done"; do
+    echo "$OUT" | grep -qF "$line" || { echo "exe_wine: FAIL: no line \"$line\"" >&2; exit 1; }
+done
+echo "exe_wine: ok"

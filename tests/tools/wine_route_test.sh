@@ -76,7 +76,8 @@ for row in "working 0" "foreign 3" "missing 1"; do
 done
 
 # The win32 configuration of a machine that cannot execute 32-bit programs, without the
-# emulated route: the decision is written down and only the exe check is registered.
+# emulated route: the decision is written down and only the checks of the two programs are
+# registered.
 ROW="win32 configuration that skips"
 if command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1; then
     if VX_WINE_LOADER="$T/foreign" VX_WINE_EMULATION=0 \
@@ -84,7 +85,7 @@ if command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1; then
         grep -Fqx "skip	skipped: this machine cannot execute 32-bit programs (Exec format error) and the emulated route is switched off (VX_WINE_EMULATION=0)" \
             "$T/win32/wine-route.txt" || fail "wine-route.txt: $(cat "$T/win32/wine-route.txt")"
         tests=$(cd "$T/win32" && ctest -N | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' ')
-        [ "$tests" = "exe_check " ] || fail "registered tests: $tests"
+        [ "$tests" = "exe_check vxpack_exe_check " ] || fail "registered tests: $tests"
     else
         cat "$T/configure.log" >&2
         fail "the configuration failed"

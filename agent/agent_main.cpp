@@ -113,6 +113,51 @@ status_t agent_locate_installer(int32_t *current, int32_t start_mode, char *modu
     return STATUS_OK;
 }
 
+/* The command line's length without its terminator: the installer (in quotation marks when it
+ * holds a blank), each argument after a blank, the switch after a blank. Counting stops once
+ * it reaches AGENT_COMMAND_CAP. */
+static size_t agent_command_length(const char *installer, truth_t quote, int argc, char **argv,
+                                   const char *mode_switch)
+{
+    size_t len = strlen(installer) + (quote ? 2 : 0) + 1 + strlen(mode_switch);
+    int i;
+
+    for (i = 1; i < argc && len < AGENT_COMMAND_CAP; i++)
+        if (argv[i] != NULL)
+            len += 1 + strlen(argv[i]);
+    return len;
+}
+
+static void agent_put(char *line, size_t *pos, const char *text)
+{
+    size_t n = strlen(text);
+    memcpy(line + *pos, text, n);
+    *pos += n;
+}
+
+/* The command line into line, of agent_command_length + 1 bytes. */
+static void agent_command_compose(char *line, const char *installer, truth_t quote, int argc,
+                                  char **argv, const char *mode_switch)
+{
+    size_t pos = 0;
+    int i;
+
+    if (quote)
+        agent_put(line, &pos, "\"");
+    agent_put(line, &pos, installer);
+    if (quote)
+        agent_put(line, &pos, "\"");
+    for (i = 1; i < argc; i++) {
+        if (argv[i] == NULL)
+            continue;
+        agent_put(line, &pos, " ");
+        agent_put(line, &pos, argv[i]);
+    }
+    agent_put(line, &pos, " ");
+    agent_put(line, &pos, mode_switch);
+    line[pos] = '\0';
+}
+
 /* Start vxinst.exe from installer_dir with the agent's arguments and the start mode's switch.
  * Null when it started, otherwise the text to show. */
 static const char *agent_launch(const char *installer_dir, int argc, char **argv,
@@ -123,48 +168,20 @@ static const char *agent_launch(const char *installer_dir, int argc, char **argv
     const char *text = NULL;
     truth_t quote;
     size_t len;
-    size_t pos;
-    size_t n;
     char *line;
     UINT result;
-    int i;
 
     if (!path_compose(installer, installer_dir, "", "vxinst", "exe"))
         return agent_status_text(STATUS_INVALID_NAME);
     /* Unquoted, the platform would try each blank-separated prefix as a program first. */
     quote = agent_has_blank(installer);
-
-    len = strlen(installer) + (quote ? 2 : 0) + 1 + strlen(mode_switch);
-    for (i = 1; i < argc && len < AGENT_COMMAND_CAP; i++)
-        if (argv[i] != NULL)
-            len += 1 + strlen(argv[i]);
+    len = agent_command_length(installer, quote, argc, argv, mode_switch);
     if (len >= AGENT_COMMAND_CAP)
         return agent_launch_failure_text(AGENT_SPAWN_UNKNOWN); /* no platform can take it */
-
     line = (char *)mem_alloc(len + 1);
     if (line == NULL)
         return agent_launch_failure_text(0);
-    pos = 0;
-    if (quote)
-        line[pos++] = '"';
-    n = strlen(installer);
-    memcpy(line + pos, installer, n);
-    pos += n;
-    if (quote)
-        line[pos++] = '"';
-    for (i = 1; i < argc; i++) {
-        if (argv[i] == NULL)
-            continue;
-        line[pos++] = ' ';
-        n = strlen(argv[i]);
-        memcpy(line + pos, argv[i], n);
-        pos += n;
-    }
-    line[pos++] = ' ';
-    n = strlen(mode_switch);
-    memcpy(line + pos, mode_switch, n);
-    pos += n;
-    line[pos] = '\0';
+    agent_command_compose(line, installer, quote, argc, argv, mode_switch);
 
     result = WinExec(line, SW_SHOWNORMAL);
     if (result < 32)

@@ -6,7 +6,7 @@
 #   scripts/install-deps.sh native   only what the native build (klagent-sim, tests) needs
 #
 # On a machine that cannot execute 32-bit programs, "everything" includes the emulated route of
-# the Wine tests (the 64-bit Wine and qemu-i386), unless VX_WINE_EMULATION=0.
+# the Wine tests (the 64-bit Wine and qemu-i386), unless VX_WINE_EMULATION=0 switches it off.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 2
 
@@ -67,7 +67,7 @@ fi
 # Where Wine's 32-bit loader cannot be executed at all, the Windows tests need the emulated
 # route; any other state of Wine is the tests' to report. This asks the real loader, whatever
 # the decision is pointed at for a trial.
-if [ "${1:-all}" = all ] && [ "${VX_WINE_EMULATION:-1}" != 0 ]; then
+if [ "${1:-all}" = all ] && { [ "${VX_WINE_EMULATION:-exe}" = exe ] || [ "${VX_WINE_EMULATION:-exe}" = all ]; }; then
     env -u VX_WINE_LOADER python3 scripts/wine-route.py --i386 2>/dev/null
     if [ $? = 3 ]; then
         missing=()

@@ -69,7 +69,7 @@ wine_sentence() {
     elif [ "$route" = skip ] || [ "${RESULT[win32]}" != "FAIL (tests)" ]; then
         echo "$sentence"
     else
-        echo "failed, route $route: $sentence"
+        echo "FAILED; they $sentence"
     fi
 }
 

@@ -6,10 +6,11 @@
                                              3 no (the loader gives ENOEXEC), 1 Wine is broken
 
 ROUTE is one of
-    native   Wine's 32-bit loader runs: the tests run under Wine as they are
-    qemu     this machine cannot execute 32-bit programs, but the 64-bit Wine runs natively
-             and qemu-i386 stands in for the 32-bit loader (slow: about a minute per start)
-    skip     neither: the Windows tests cannot run here
+    native    Wine's 32-bit loader runs: the tests run under Wine as they are
+    qemu-exe  this machine cannot execute 32-bit programs, but the 64-bit Wine runs natively
+              and qemu-i386 stands in for the 32-bit loader: klagent.exe's runs only
+    qemu      the same with every Windows test (VX_WINE_EMULATION=all)
+    skip      neither: the Windows tests cannot run here
 and SENTENCE is what the summary line says ("ran natively (i386)", ...). Anything else wrong
 with Wine (no loader, a loader that fails) is not a reason to skip: the script prints the
 error and exits 1.
@@ -19,7 +20,13 @@ machine:
     VX_WINE_LOADER      Wine's 32-bit loader (default /usr/lib/wine/wine)
     VX_WINE64_ROOT      where the 64-bit Wine is installed or unpacked (default /)
     VX_QEMU_I386        the user-mode emulator (default: qemu-i386 on PATH)
-    VX_WINE_EMULATION   0 turns the emulated route off
+    VX_WINE_EMULATION   what the emulated route runs: "exe" (the default), "all", or 0 for nothing
+
+Measured on two cores: making the prefix takes about 90 s under emulation, every program start
+about a minute, so one run per test program would fit CI's 20 minutes; but the portable tests
+of the simulation's own calls hang there (the drive type queried after the profile calls, in the
+same process; alone each passes), so by default only klagent.exe's two runs (about four minutes
+with the prefix) are made.
 """
 import errno
 import os
@@ -29,7 +36,7 @@ import sys
 
 LOADER = os.environ.get("VX_WINE_LOADER", "/usr/lib/wine/wine")
 WINE64_ROOT = os.environ.get("VX_WINE64_ROOT", "/")
-EMULATION = os.environ.get("VX_WINE_EMULATION", "1") != "0"
+EMULATION = os.environ.get("VX_WINE_EMULATION", "exe")
 
 CAN = 0
 CANNOT = 3
@@ -91,15 +98,19 @@ def main():
         print("native\tran natively (i386)")
         return 0
     cannot = "this machine cannot execute 32-bit programs (Exec format error)"
-    if not EMULATION:
-        print("skip\tskipped: %s and the emulated route is switched off (VX_WINE_EMULATION=0)"
-              % cannot)
+    if EMULATION not in ("exe", "all"):
+        print("skip\tskipped: %s and the emulated route is switched off (VX_WINE_EMULATION=%s)"
+              % (cannot, EMULATION))
         return 0
     missing = emulated_route_missing()
     if missing:
         print("skip\tskipped: %s and the emulated route lacks %s" % (cannot, missing))
         return 0
-    print("qemu\tran under qemu-i386 (%s; one run per test program)" % cannot)
+    if EMULATION == "all":
+        print("qemu\tran under qemu-i386 (%s; one run per test program)" % cannot)
+    else:
+        print("qemu-exe\tran under qemu-i386, klagent.exe's runs only (%s; the portable tests "
+              "hang under emulation, VX_WINE_EMULATION=all runs them too)" % cannot)
     return 0
 
 

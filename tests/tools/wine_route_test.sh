@@ -57,8 +57,17 @@ check "cannot execute, no emulator, no 64-bit Wine" 0 \
     VX_WINE_LOADER="$T/foreign" VX_QEMU_I386="$T/none" VX_WINE64_ROOT="$T/nowine64"
 check "cannot execute, no 64-bit Wine" 0 "^skip	skipped: $CANNOT and the emulated route lacks the 64-bit Wine" \
     VX_WINE_LOADER="$T/foreign" VX_QEMU_I386="$T/qemu" VX_WINE64_ROOT="$T/nowine64"
-check "cannot execute, emulated route at hand" 0 "^qemu	ran under qemu-i386 \($CANNOT" \
+check "cannot execute, emulated route at hand" 0 \
+    "^qemu-exe	ran under qemu-i386, klagent.exe's runs only \($CANNOT; the portable tests hang" \
     VX_WINE_LOADER="$T/foreign" VX_QEMU_I386="$T/qemu" VX_WINE64_ROOT="$T/wine64"
+check "cannot execute, emulated route for every test" 0 \
+    "^qemu	ran under qemu-i386 \($CANNOT; one run per test program\)$" \
+    VX_WINE_LOADER="$T/foreign" VX_QEMU_I386="$T/qemu" VX_WINE64_ROOT="$T/wine64" \
+    VX_WINE_EMULATION=all
+check "cannot execute, emulation set to something else" 0 \
+    "^skip	skipped: $CANNOT and the emulated route is switched off \(VX_WINE_EMULATION=no\)" \
+    VX_WINE_LOADER="$T/foreign" VX_QEMU_I386="$T/qemu" VX_WINE64_ROOT="$T/wine64" \
+    VX_WINE_EMULATION=no
 # Any other trouble with Wine fails: it is not a machine without 32-bit support.
 check "no loader" 1 "cannot be started: No such file" VX_WINE_LOADER="$T/missing"
 check "loader without execute permission" 1 "cannot be started: Permission denied" \

@@ -7,8 +7,33 @@
 #define ADVAPI_ERROR_NOACCESS 998L          /* data pointer null with a non-zero size */
 #define ADVAPI_ERROR_UNKNOWN_REVISION 1305L /* InitializeSecurityDescriptor */
 
+static std::vector<sim_reg_call> advapi_calls;
+
+static void advapi_reset(void)
+{
+    advapi_calls.clear();
+}
+static bool advapi_registered = simi_on_reset(advapi_reset);
+
+const std::vector<sim_reg_call> &sim_reg_calls(void)
+{
+    (void)advapi_registered;
+    return advapi_calls;
+}
+
+/* The structured record of a call, begun as it enters; advapi_log adds the result. */
+static void advapi_note(const char *call, HKEY key, const char *machine, const char *name,
+                        long size, REGSAM access)
+{
+    advapi_calls.push_back(sim_reg_call{call, key, simr_is_predefined(key),
+                                        machine != NULL ? machine : "", name != NULL ? name : "",
+                                        size, access, ERROR_SUCCESS});
+}
+
 static LONG advapi_log(const char *name, const std::string &args, LONG rc, const std::string &out)
 {
+    if (!advapi_calls.empty())
+        advapi_calls.back().result = rc;
     simi_log(name, args, out.empty() ? simi_num(rc) : simi_num(rc) + " " + out);
     return rc;
 }
@@ -36,6 +61,7 @@ static LONG advapi_walk(simr_key *start, const char *subkey, std::vector<std::st
 
 LONG RegConnectRegistryA(LPCSTR machine, HKEY root, PHKEY result)
 {
+    advapi_note("RegConnectRegistryA", root, machine, NULL, -1, 0);
     std::string args = simi_q(machine) + ", " + simr_handle_name(root);
     const char *name = machine != NULL ? machine : "";
     int fault;
@@ -75,6 +101,7 @@ LONG RegConnectRegistryA(LPCSTR machine, HKEY root, PHKEY result)
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access, PHKEY result)
 {
+    advapi_note("RegOpenKeyExA", key, NULL, subkey, -1, access);
     std::string args = simr_handle_name(key) + ", " + simi_q(subkey) + ", " + simi_num(options) +
                        ", " + simi_hex(access);
     simr_handle h;
@@ -108,6 +135,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access, PHKEY 
 LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD size)
 {
+    advapi_note("RegQueryValueExA", key, NULL, name, size != NULL ? (long)*size : -1, 0);
     std::string args = simr_handle_name(key) + ", " + simi_q(name) + ", " +
                        (size != NULL ? simi_num(*size) : std::string("NULL"));
     simr_handle h;
@@ -143,6 +171,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPB
 
 LONG RegCloseKey(HKEY key)
 {
+    advapi_note("RegCloseKey", key, NULL, NULL, -1, 0);
     std::string args = simr_handle_name(key);
     int fault;
     bool fails = simi_fault(SIM_REGISTRY, ERROR_ACCESS_DENIED, &fault);
@@ -159,6 +188,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subkey, DWORD reserved, LPSTR class_name, 
                      REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
                      LPDWORD disposition)
 {
+    advapi_note("RegCreateKeyExA", key, NULL, subkey, -1, access);
     std::string args = simr_handle_name(key) + ", " + simi_q(subkey) + ", " + simi_q(class_name) +
                        ", " + simi_num(options) + ", " + simi_hex(access) + ", " +
                        (security != NULL ? "{" + simi_num(security->nLength) + ", " +
@@ -210,6 +240,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subkey, DWORD reserved, LPSTR class_name, 
 LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data,
                     DWORD size)
 {
+    advapi_note("RegSetValueExA", key, NULL, name, (long)size, 0);
     std::string args = simr_handle_name(key) + ", " + simi_q(name) + ", " + simi_num(reserved) +
                        ", " + simi_num(type) + ", " + simi_num(size);
     simr_handle h;
@@ -235,6 +266,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYT
 
 LONG RegDeleteValueA(HKEY key, LPCSTR name)
 {
+    advapi_note("RegDeleteValueA", key, NULL, name, -1, 0);
     std::string args = simr_handle_name(key) + ", " + simi_q(name);
     simr_handle h;
     int fault;

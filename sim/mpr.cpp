@@ -6,16 +6,23 @@
 #define MPR_ERROR_BAD_DEV_TYPE 66L /* a resource type other than a disk */
 
 static std::vector<sim_net_attempt> mpr_attempts;
+static std::vector<sim_net_query> mpr_queries;
 
 static void mpr_reset(void)
 {
     mpr_attempts.clear();
+    mpr_queries.clear();
 }
 static bool mpr_registered = simi_on_reset(mpr_reset);
 
 const std::vector<sim_net_attempt> &sim_net_attempts(void)
 {
     return mpr_attempts;
+}
+
+const std::vector<sim_net_query> &sim_net_queries(void)
+{
+    return mpr_queries;
 }
 
 /* A device name is a letter and a colon, nothing more; *letter comes back in upper case. */
@@ -38,6 +45,12 @@ static DWORD mpr_log(const char *name, const std::string &args, DWORD rc)
     return rc;
 }
 
+static DWORD mpr_log_query(LPCSTR local_name, const std::string &args, DWORD rc)
+{
+    mpr_queries.push_back(sim_net_query{local_name != NULL ? local_name : "", rc});
+    return mpr_log("WNetGetConnectionA", args, rc);
+}
+
 DWORD WNetGetConnectionA(LPCSTR local_name, LPSTR remote_name, LPDWORD length)
 {
     std::string args = simi_q(local_name) + ", " +
@@ -46,22 +59,22 @@ DWORD WNetGetConnectionA(LPCSTR local_name, LPSTR remote_name, LPDWORD length)
     char letter;
     int fault;
     if (simi_fault(SIM_NETWORK, ERROR_NO_NETWORK, &fault))
-        return mpr_log("WNetGetConnectionA", args, (DWORD)fault);
+        return mpr_log_query(local_name, args, (DWORD)fault);
     if (length == NULL)
-        return mpr_log("WNetGetConnectionA", args, ERROR_INVALID_PARAMETER);
+        return mpr_log_query(local_name, args, ERROR_INVALID_PARAMETER);
     if (!mpr_device(local_name, &letter) || !simi_drive_get(letter, &d))
-        return mpr_log("WNetGetConnectionA", args, ERROR_BAD_DEVICE);
+        return mpr_log_query(local_name, args, ERROR_BAD_DEVICE);
     if (d.remembered_only)
-        return mpr_log("WNetGetConnectionA", args, ERROR_CONNECTION_UNAVAIL);
+        return mpr_log_query(local_name, args, ERROR_CONNECTION_UNAVAIL);
     if (d.remote.empty()) /* a local drive, also one typed remote without a connection */
-        return mpr_log("WNetGetConnectionA", args, ERROR_NOT_CONNECTED);
+        return mpr_log_query(local_name, args, ERROR_NOT_CONNECTED);
     DWORD need = (DWORD)d.remote.size() + 1;
     if (remote_name == NULL || *length < need) {
         *length = need;
-        return mpr_log("WNetGetConnectionA", args + " need " + simi_num(need), ERROR_MORE_DATA);
+        return mpr_log_query(local_name, args + " need " + simi_num(need), ERROR_MORE_DATA);
     }
     memcpy(remote_name, d.remote.c_str(), need);
-    return mpr_log("WNetGetConnectionA", args + " -> " + simi_q(d.remote.c_str()), NO_ERROR);
+    return mpr_log_query(local_name, args + " -> " + simi_q(d.remote.c_str()), NO_ERROR);
 }
 
 /* \\host\share[\more] into its pieces; false when it is not of that form. */
@@ -138,6 +151,7 @@ DWORD WNetAddConnection2A(LPNETRESOURCEA resource, LPCSTR password, LPCSTR user,
     else
         rc = mpr_connect(resource, flags);
     sim_net_attempt a;
+    a.type = resource != NULL ? resource->dwType : 0;
     a.local = resource != NULL && resource->lpLocalName != NULL ? resource->lpLocalName : "";
     a.remote = resource != NULL && resource->lpRemoteName != NULL ? resource->lpRemoteName : "";
     a.user = user != NULL ? user : "";

@@ -107,6 +107,7 @@ struct sim_connection {
 std::vector<sim_connection> sim_connections(void);
 /* Every WNetAddConnection2A call, in order, with what it asked for and its result. */
 struct sim_net_attempt {
+    DWORD type;         /* dwType of the resource (RESOURCETYPE_DISK, ...); 0 without one */
     std::string local;  /* lpLocalName, "" for none */
     std::string remote; /* lpRemoteName */
     std::string user;   /* "" for none (the current user) */
@@ -115,6 +116,12 @@ struct sim_net_attempt {
     DWORD result;
 };
 const std::vector<sim_net_attempt> &sim_net_attempts(void);
+/* Every WNetGetConnectionA call, in order: the device asked about and the result. */
+struct sim_net_query {
+    std::string local; /* lpLocalName, "" for none */
+    DWORD result;
+};
+const std::vector<sim_net_query> &sim_net_queries(void);
 
 /* ---- Records ----------------------------------------------------------------------------- */
 
@@ -157,7 +164,22 @@ const std::vector<std::string> &sim_registered_messages(void);
 /* The process environment as SetEnvironmentVariableA and crt_putenv left it. */
 bool sim_env_get(const char *name, std::string *value);
 
-/* Every platform call: its name, arguments and result, in order. */
+/* Every Reg* call, in order, with what it was given: the entry point, the key handle, the
+ * machine (RegConnectRegistryA), the subkey or value name, the size, the access asked for, and
+ * the error it returned. */
+struct sim_reg_call {
+    std::string call;    /* "RegQueryValueExA", ... */
+    HKEY key;            /* the handle given (the root for RegConnectRegistryA) */
+    bool predefined;     /* that handle is a predefined key such as HKEY_LOCAL_MACHINE */
+    std::string machine; /* RegConnectRegistryA: the machine name as given, "" for null */
+    std::string name;    /* the subkey (open, create) or value name (query, set, delete); "" for null */
+    long size;           /* query: *lpcbData as given (-1 for a null size); set: cbData; else -1 */
+    REGSAM access;       /* open, create: the access asked for; else 0 */
+    LONG result;
+};
+const std::vector<sim_reg_call> &sim_reg_calls(void);
+
+/* Every platform call: its name, arguments and result, in order, as the trace prints them. */
 struct sim_call {
     std::string name;
     std::string args;

@@ -22,18 +22,6 @@ int calls_named(const char *name)
     return n;
 }
 
-/* The handle text the log shows for a predefined key, in whichever form the log prints it. */
-bool close_names_predefined(const sim_call &c)
-{
-    static const char *const forms[] = {"0x80000000", "0x80000001", "0x80000002", "0x80000003",
-                                        "HKEY_"};
-    if (c.name != "RegCloseKey")
-        return false;
-    for (const char *f : forms)
-        if (c.args.find(f) != std::string::npos)
-            return true;
-    return false;
-}
 
 struct read_result {
     status_t rc;
@@ -66,8 +54,9 @@ protected:
     void TearDown() override
     {
         EXPECT_EQ(sim_open_keys(), 0) << "a key was left open";
-        for (const sim_call &c : sim_calls())
-            EXPECT_FALSE(close_names_predefined(c)) << "closed a predefined key: " << c.args;
+        for (const sim_reg_call &c : sim_reg_calls())
+            EXPECT_FALSE(c.call == "RegCloseKey" && c.predefined)
+                << "closed a predefined key: " << (void *)c.key;
     }
 };
 
@@ -209,12 +198,11 @@ TEST_F(RegTest, RemoteRegistryIsConnectedAndClosed)
               0);
     EXPECT_STREQ(buf, "CLIENTS");
     EXPECT_EQ(calls_named("RegConnectRegistryA"), 1);
-    bool named = false;
-    for (const sim_call &c : sim_calls())
-        if (c.name == "RegConnectRegistryA" && c.args.find("SERVER1") != std::string::npos)
-            named = c.args.find("\\\\\\\\SERVER1") != std::string::npos ||
-                    c.args.find("\\\\SERVER1") != std::string::npos;
-    EXPECT_TRUE(named) << "connects to \\\\SERVER1";
+    for (const sim_reg_call &c : sim_reg_calls())
+        if (c.call == "RegConnectRegistryA") {
+            EXPECT_EQ(c.machine, "\\\\SERVER1");
+            EXPECT_EQ(c.key, HKEY_LOCAL_MACHINE);
+        }
     /* the subkey and the remote root */
     EXPECT_EQ(calls_named("RegCloseKey"), 2);
 
@@ -334,11 +322,7 @@ TEST_F(RegTest, FaultSweepOverEveryCallAndEveryRow)
                 EXPECT_STREQ(got.buf, "abc") << where;
                 break;
             }
-            std::string failed;
-            unsigned seen = 0;
-            for (const sim_call &c : sim_calls())
-                if (c.name.rfind("Reg", 0) == 0 && ++seen == n)
-                    failed = c.name;
+            std::string failed = n <= sim_reg_calls().size() ? sim_reg_calls()[n - 1].call : "";
             if (failed == "RegCloseKey") {
                 EXPECT_EQ(got.rc, 0) << where << ": a close result counts for nothing";
                 EXPECT_STREQ(got.buf, "abc") << where;

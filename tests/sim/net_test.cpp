@@ -140,3 +140,31 @@ TEST_F(SimNet, FaultSwitch)
 }
 
 } // namespace
+
+namespace {
+
+// Every query is recorded with the device asked about and its result, in order.
+TEST_F(SimNet, RecordsEveryQuery)
+{
+    char remote[64];
+    DWORD len = sizeof remote;
+    EXPECT_EQ(WNetGetConnectionA("y:", remote, &len), (DWORD)NO_ERROR);
+    len = sizeof remote;
+    EXPECT_EQ(WNetGetConnectionA("R:", remote, &len), (DWORD)ERROR_CONNECTION_UNAVAIL);
+    EXPECT_EQ(WNetGetConnectionA(NULL, remote, &len), (DWORD)ERROR_BAD_DEVICE);
+    const std::vector<sim_net_query> &q = sim_net_queries();
+    ASSERT_EQ(q.size(), 3u);
+    EXPECT_EQ(q[0].local, "y:");
+    EXPECT_EQ(q[0].result, (DWORD)NO_ERROR);
+    EXPECT_EQ(q[1].local, "R:");
+    EXPECT_EQ(q[1].result, (DWORD)ERROR_CONNECTION_UNAVAIL);
+    EXPECT_EQ(q[2].local, "");
+    EXPECT_EQ(q[2].result, (DWORD)ERROR_BAD_DEVICE);
+    EXPECT_EQ(add("x:", "\\\\srv\\vol", 2), (DWORD)66); // RESOURCETYPE_PRINT
+    ASSERT_EQ(sim_net_attempts().size(), 1u);
+    EXPECT_EQ(sim_net_attempts()[0].type, 2u);
+    ws_fresh();
+    EXPECT_TRUE(sim_net_queries().empty()) << "a reset forgets them";
+}
+
+} // namespace

@@ -185,3 +185,62 @@ TEST_F(SimRegistry, FaultSwitchFailsEveryRegistryCall)
 }
 
 } // namespace
+
+namespace {
+
+// The records tests read instead of the trace's text: every Reg* call with what it was given.
+TEST_F(SimRegistry, RecordsEveryCallWithWhatItWasGiven)
+{
+    HKEY remote = NULL, key = NULL;
+    ASSERT_EQ(RegConnectRegistryA("\\\\SERVER1", HKEY_LOCAL_MACHINE, &remote), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(remote, "SOFTWARE\\VORNEX", 0, KEY_READ, &key), ERROR_SUCCESS);
+    char buf[4];
+    DWORD size = sizeof buf;
+    EXPECT_EQ(RegQueryValueExA(key, "CLIENTS_DIR_SHARE", NULL, NULL, (LPBYTE)buf, &size),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(RegQueryValueExA(key, NULL, NULL, NULL, NULL, NULL), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegSetValueExA(key, "V", 0, REG_SZ, (const BYTE *)"ab", 3), ERROR_ACCESS_DENIED);
+    RegCloseKey(key);
+    RegCloseKey(remote);
+    RegCloseKey(HKEY_LOCAL_MACHINE);
+
+    struct Expect {
+        const char *call;
+        const char *machine, *name;
+        long size;
+        REGSAM access;
+        LONG result;
+    } expected[] = {
+        {"RegConnectRegistryA", "\\\\SERVER1", "", -1, 0, ERROR_SUCCESS},
+        {"RegOpenKeyExA", "", "SOFTWARE\\VORNEX", -1, KEY_READ, ERROR_SUCCESS},
+        {"RegQueryValueExA", "", "CLIENTS_DIR_SHARE", 4, 0, ERROR_MORE_DATA},
+        {"RegQueryValueExA", "", "", -1, 0, ERROR_FILE_NOT_FOUND},
+        {"RegSetValueExA", "", "V", 3, 0, ERROR_ACCESS_DENIED},
+        {"RegCloseKey", "", "", -1, 0, ERROR_SUCCESS},
+        {"RegCloseKey", "", "", -1, 0, ERROR_SUCCESS},
+        {"RegCloseKey", "", "", -1, 0, ERROR_SUCCESS},
+    };
+    const std::vector<sim_reg_call> &calls = sim_reg_calls();
+    ASSERT_EQ(calls.size(), sizeof expected / sizeof expected[0]);
+    for (size_t i = 0; i < calls.size(); i++) {
+        const Expect &e = expected[i];
+        EXPECT_EQ(calls[i].call, e.call) << i;
+        EXPECT_EQ(calls[i].machine, e.machine) << i;
+        EXPECT_EQ(calls[i].name, e.name) << i;
+        EXPECT_EQ(calls[i].size, e.size) << i;
+        EXPECT_EQ(calls[i].access, e.access) << i;
+        EXPECT_EQ(calls[i].result, e.result) << i;
+    }
+    EXPECT_EQ(calls[0].key, HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(calls[0].predefined);
+    EXPECT_EQ(calls[1].key, remote);
+    EXPECT_FALSE(calls[1].predefined);
+    EXPECT_EQ(calls[2].key, key);
+    EXPECT_TRUE(calls[7].predefined) << "the close of HKEY_LOCAL_MACHINE";
+    EXPECT_EQ(sim_calls_in_family(SIM_REGISTRY), calls.size());
+
+    ws_fresh();
+    EXPECT_TRUE(sim_reg_calls().empty()) << "a reset forgets them";
+}
+
+} // namespace

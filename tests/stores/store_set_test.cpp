@@ -68,14 +68,19 @@ TEST_F(StoreSetTest, RegistryStoreCreatesTheKeyAndTypesByTheRunningSystem)
         EXPECT_EQ(reg_value(kProduct, "CLIENTS_DIR", &type), std::string("Y:\\\0", 4));
         EXPECT_EQ(type, row.type);
         bool created = false;
-        for (const sim_call &c : sim_calls()) {
-            if (c.name == "RegCreateKeyExA") {
-                EXPECT_NE(c.args.find("\"Application Global Data\", 0, 0x2001F, {12, 1}"),
-                          std::string::npos) << c.args;
+        for (const sim_reg_call &c : sim_reg_calls()) {
+            if (c.call == "RegCreateKeyExA") {
+                EXPECT_EQ(c.access, (REGSAM)0x2001F);
                 created = true;
             }
         }
         EXPECT_TRUE(created);
+        sim_reg_key_facts facts;
+        ASSERT_TRUE(sim_reg_key_info(NULL, HKEY_LOCAL_MACHINE, kProduct, &facts));
+        EXPECT_EQ(facts.class_name, "Application Global Data");
+        EXPECT_TRUE(facts.has_security);
+        EXPECT_EQ(facts.security_length, 12u);
+        EXPECT_EQ(facts.security_inherit, 1);
         EXPECT_EQ(sim_open_keys(), 0);
     }
 

@@ -8,6 +8,7 @@
 #include "platform/file.h"
 #include "platform/os.h"
 #include "sim/sim.h"
+#include "support/rows.h"
 #include "support/workstation.h"
 
 namespace {
@@ -22,28 +23,47 @@ protected:
         ASSERT_TRUE(ws_write_file(a_, "alpha"));
         ASSERT_TRUE(ws_write_file(b_, "beta"));
     }
+    void TearDown() override
+    {
+        EXPECT_EQ(sim_open_files(), 0) << "a file was left open";
+        EXPECT_EQ(sim_live_blocks(), 0) << "heap blocks left behind";
+    }
     std::string dir_, a_, b_;
 };
 
-TEST_F(FileDiskTest, DeleteMapsEveryRowAndKeepsTheFileOnFailure)
+/* Each row of a table is its own test on a fresh workstation, with its own leak check. */
+template <typename Row>
+class FileDiskRows : public FileDiskTest, public ::testing::WithParamInterface<Row> {
+};
+
+struct delete_row {
+    const char *name;
+    DWORD error;
+    status_t status;
+};
+const delete_row DELETE_ROWS[] = {
+    {"ERROR_FILE_NOT_FOUND", ERROR_FILE_NOT_FOUND, 0},
+    {"ERROR_PATH_NOT_FOUND", ERROR_PATH_NOT_FOUND, 0},
+    {"ERROR_TOO_MANY_OPEN_FILES", ERROR_TOO_MANY_OPEN_FILES, 52},
+    {"ERROR_ACCESS_DENIED", ERROR_ACCESS_DENIED, 27},
+    {"ERROR_WRITE_PROTECT", ERROR_WRITE_PROTECT, 21},
+    {"ERROR_SHARING_VIOLATION", ERROR_SHARING_VIOLATION, 53},
+    {"ERROR_LOCK_VIOLATION", ERROR_LOCK_VIOLATION, 54},
+    {"ERROR_HANDLE_EOF", ERROR_HANDLE_EOF, 1},
+    {"ERROR_INVALID_NAME", ERROR_INVALID_NAME, 23},
+    {"ERROR_FILE_CORRUPT", ERROR_FILE_CORRUPT, 50},
+    {"ERROR_DISK_OPERATION_FAILED", ERROR_DISK_OPERATION_FAILED, 29},
+};
+class DeleteError : public FileDiskRows<delete_row> {
+};
+TEST_P(DeleteError, MapsItsRowAndKeepsTheFile)
 {
-    static const struct {
-        DWORD error;
-        status_t status;
-    } rows[] = {
-        {ERROR_FILE_NOT_FOUND, 0},       {ERROR_PATH_NOT_FOUND, 0},    {ERROR_TOO_MANY_OPEN_FILES, 52},
-        {ERROR_ACCESS_DENIED, 27},       {ERROR_WRITE_PROTECT, 21},    {ERROR_SHARING_VIOLATION, 53},
-        {ERROR_LOCK_VIOLATION, 54},      {ERROR_HANDLE_EOF, 1},        {ERROR_INVALID_NAME, 23},
-        {ERROR_FILE_CORRUPT, 50},        {ERROR_DISK_OPERATION_FAILED, 29},
-    };
-    for (const auto &row : rows) {
-        SetUp();
-        sim_fault(SIM_DELETE, 1, false, (int)row.error);
-        EXPECT_EQ(file_delete(a_.c_str()), row.status) << "error " << row.error;
-        EXPECT_EQ(sim_fault_fired(SIM_DELETE), 1u) << "error " << row.error;
-        EXPECT_TRUE(ws_file_exists(a_)) << "a failed delete removes nothing, error " << row.error;
-    }
+    sim_fault(SIM_DELETE, 1, false, (int)GetParam().error);
+    EXPECT_EQ(file_delete(a_.c_str()), GetParam().status);
+    EXPECT_EQ(sim_fault_fired(SIM_DELETE), 1u);
+    EXPECT_TRUE(ws_file_exists(a_)) << "a failed delete removes nothing";
 }
+VX_ROWS(DeleteError, DELETE_ROWS);
 
 TEST_F(FileDiskTest, DeleteOfAHeldFileIsASharingViolationAndKeepsItsProtection)
 {
@@ -54,28 +74,34 @@ TEST_F(FileDiskTest, DeleteOfAHeldFileIsASharingViolationAndKeepsItsProtection)
     EXPECT_NE(crt_access(a_.c_str(), 2), 0) << "still read-only";
 }
 
-TEST_F(FileDiskTest, CopyTimesOpenColumnAndNothingLeftOpen)
+struct copy_times_row {
+    const char *name;
+    unsigned nth; /* the open (1: the source's, 2: the target's) or stamp call that fails */
+    DWORD error;
+    status_t status;
+};
+const copy_times_row COPY_OPEN_ROWS[] = {
+    {"source ERROR_FILE_NOT_FOUND", 1, ERROR_FILE_NOT_FOUND, 29},
+    {"target ERROR_PATH_NOT_FOUND", 2, ERROR_PATH_NOT_FOUND, 29},
+    {"source ERROR_TOO_MANY_OPEN_FILES", 1, ERROR_TOO_MANY_OPEN_FILES, 52},
+    {"target ERROR_ACCESS_DENIED", 2, ERROR_ACCESS_DENIED, 27},
+    {"source ERROR_WRITE_PROTECT", 1, ERROR_WRITE_PROTECT, 21},
+    {"target ERROR_SHARING_VIOLATION", 2, ERROR_SHARING_VIOLATION, 53},
+    {"source ERROR_LOCK_VIOLATION", 1, ERROR_LOCK_VIOLATION, 54},
+    {"target ERROR_HANDLE_EOF", 2, ERROR_HANDLE_EOF, 1},
+    {"source ERROR_INVALID_NAME", 1, ERROR_INVALID_NAME, 23},
+    {"target ERROR_FILE_CORRUPT", 2, ERROR_FILE_CORRUPT, 50},
+    {"source ERROR_NOT_READY", 1, ERROR_NOT_READY, 29},
+};
+class CopyTimesOpenFault : public FileDiskRows<copy_times_row> {
+};
+TEST_P(CopyTimesOpenFault, MapsItsRowAndLeavesNothingOpen)
 {
-    static const struct {
-        unsigned nth; /* 1: the source's open, 2: the target's */
-        DWORD error;
-        status_t status;
-    } rows[] = {
-        {1, ERROR_FILE_NOT_FOUND, 29},      {2, ERROR_PATH_NOT_FOUND, 29},
-        {1, ERROR_TOO_MANY_OPEN_FILES, 52}, {2, ERROR_ACCESS_DENIED, 27},
-        {1, ERROR_WRITE_PROTECT, 21},       {2, ERROR_SHARING_VIOLATION, 53},
-        {1, ERROR_LOCK_VIOLATION, 54},      {2, ERROR_HANDLE_EOF, 1},
-        {1, ERROR_INVALID_NAME, 23},        {2, ERROR_FILE_CORRUPT, 50},
-        {1, ERROR_NOT_READY, 29},
-    };
-    for (const auto &row : rows) {
-        SetUp();
-        sim_fault(SIM_OPEN, row.nth, false, (int)row.error);
-        EXPECT_EQ(file_copy_times(a_.c_str(), b_.c_str()), row.status)
-            << "open " << row.nth << ", error " << row.error;
-        EXPECT_EQ(sim_open_files(), 0) << "open " << row.nth << ", error " << row.error;
-    }
+    const copy_times_row &row = GetParam();
+    sim_fault(SIM_OPEN, row.nth, false, (int)row.error);
+    EXPECT_EQ(file_copy_times(a_.c_str(), b_.c_str()), row.status);
 }
+VX_ROWS(CopyTimesOpenFault, COPY_OPEN_ROWS);
 
 TEST_F(FileDiskTest, AllocationSizeRoundsUpToWholeClusters)
 {
@@ -118,34 +144,41 @@ TEST_F(FileDiskTest, FreeSpaceBeyond32BitsIsTheLargestCount)
     EXPECT_EQ(free_bytes, 4294963200u) << "one cluster less fits";
 }
 
-TEST_F(FileDiskTest, CopyTimesStampColumnsAndNothingLeftOpen)
+/* 1: reading the source's stamps fails, 2: writing the target's. */
+const copy_times_row COPY_STAMP_ROWS[] = {
+    {"read ERROR_FILE_NOT_FOUND", 1, ERROR_FILE_NOT_FOUND, 29},
+    {"write ERROR_FILE_NOT_FOUND", 2, ERROR_FILE_NOT_FOUND, 29},
+    {"read ERROR_PATH_NOT_FOUND", 1, ERROR_PATH_NOT_FOUND, 29},
+    {"write ERROR_PATH_NOT_FOUND", 2, ERROR_PATH_NOT_FOUND, 29},
+    {"read ERROR_TOO_MANY_OPEN_FILES", 1, ERROR_TOO_MANY_OPEN_FILES, 29},
+    {"write ERROR_TOO_MANY_OPEN_FILES", 2, ERROR_TOO_MANY_OPEN_FILES, 29},
+    {"read ERROR_ACCESS_DENIED", 1, ERROR_ACCESS_DENIED, 27},
+    {"write ERROR_ACCESS_DENIED", 2, ERROR_ACCESS_DENIED, 27},
+    {"read ERROR_WRITE_PROTECT", 1, ERROR_WRITE_PROTECT, 29},
+    {"write ERROR_WRITE_PROTECT", 2, ERROR_WRITE_PROTECT, 21},
+    {"read ERROR_SHARING_VIOLATION", 1, ERROR_SHARING_VIOLATION, 29},
+    {"write ERROR_SHARING_VIOLATION", 2, ERROR_SHARING_VIOLATION, 29},
+    {"read ERROR_LOCK_VIOLATION", 1, ERROR_LOCK_VIOLATION, 29},
+    {"write ERROR_LOCK_VIOLATION", 2, ERROR_LOCK_VIOLATION, 29},
+    {"read ERROR_HANDLE_EOF", 1, ERROR_HANDLE_EOF, 1},
+    {"write ERROR_HANDLE_EOF", 2, ERROR_HANDLE_EOF, 1},
+    {"read ERROR_INVALID_NAME", 1, ERROR_INVALID_NAME, 29},
+    {"write ERROR_INVALID_NAME", 2, ERROR_INVALID_NAME, 29},
+    {"read ERROR_FILE_CORRUPT", 1, ERROR_FILE_CORRUPT, 29},
+    {"write ERROR_FILE_CORRUPT", 2, ERROR_FILE_CORRUPT, 29},
+    {"read ERROR_NOT_READY", 1, ERROR_NOT_READY, 29},
+    {"write ERROR_NOT_READY", 2, ERROR_NOT_READY, 29},
+};
+class CopyTimesStampFault : public FileDiskRows<copy_times_row> {
+};
+TEST_P(CopyTimesStampFault, MapsItsRowAndLeavesNothingOpen)
 {
-    static const struct {
-        unsigned nth; /* 1: reading the source's stamps, 2: writing the target's */
-        DWORD error;
-        status_t status;
-    } rows[] = {
-        {1, ERROR_FILE_NOT_FOUND, 29},      {2, ERROR_FILE_NOT_FOUND, 29},
-        {1, ERROR_PATH_NOT_FOUND, 29},      {2, ERROR_PATH_NOT_FOUND, 29},
-        {1, ERROR_TOO_MANY_OPEN_FILES, 29}, {2, ERROR_TOO_MANY_OPEN_FILES, 29},
-        {1, ERROR_ACCESS_DENIED, 27},       {2, ERROR_ACCESS_DENIED, 27},
-        {1, ERROR_WRITE_PROTECT, 29},       {2, ERROR_WRITE_PROTECT, 21},
-        {1, ERROR_SHARING_VIOLATION, 29},   {2, ERROR_SHARING_VIOLATION, 29},
-        {1, ERROR_LOCK_VIOLATION, 29},      {2, ERROR_LOCK_VIOLATION, 29},
-        {1, ERROR_HANDLE_EOF, 1},           {2, ERROR_HANDLE_EOF, 1},
-        {1, ERROR_INVALID_NAME, 29},        {2, ERROR_INVALID_NAME, 29},
-        {1, ERROR_FILE_CORRUPT, 29},        {2, ERROR_FILE_CORRUPT, 29},
-        {1, ERROR_NOT_READY, 29},           {2, ERROR_NOT_READY, 29},
-    };
-    for (const auto &row : rows) {
-        SetUp();
-        sim_fault(SIM_STAMPS, row.nth, false, (int)row.error);
-        EXPECT_EQ(file_copy_times(a_.c_str(), b_.c_str()), row.status)
-            << "stamp call " << row.nth << ", error " << row.error;
-        EXPECT_EQ(sim_fault_fired(SIM_STAMPS), 1u) << "stamp call " << row.nth;
-        EXPECT_EQ(sim_open_files(), 0) << "stamp call " << row.nth << ", error " << row.error;
-    }
+    const copy_times_row &row = GetParam();
+    sim_fault(SIM_STAMPS, row.nth, false, (int)row.error);
+    EXPECT_EQ(file_copy_times(a_.c_str(), b_.c_str()), row.status);
+    EXPECT_EQ(sim_fault_fired(SIM_STAMPS), 1u);
 }
+VX_ROWS(CopyTimesStampFault, COPY_STAMP_ROWS);
 
 /* Fail every call of every family file_copy_times uses, one at a time: the documented status,
  * both handles closed; a failed close changes nothing. */
@@ -168,6 +201,7 @@ TEST_F(FileDiskTest, CopyTimesFaultSweep)
             sim_fault(f.family, n, false, 0);
             status_t rc = file_copy_times(a_.c_str(), b_.c_str());
             EXPECT_EQ(sim_open_files(), 0) << f.name << " call " << n;
+            EXPECT_EQ(sim_live_blocks(), 0) << f.name << " call " << n;
             if (sim_fault_fired(f.family) == 0) {
                 EXPECT_EQ(rc, 0) << f.name << " call " << n;
                 break;

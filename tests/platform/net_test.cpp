@@ -10,28 +10,33 @@
 #include "platform/mem.h"
 #include "platform/net.h"
 #include "sim/sim.h"
+#include "support/rows.h"
 
 namespace {
 
 const char ALL_LETTERS[] = "zyxwvutsrqponmlkjihgfedc";
 
-/* The drive letter an mpr call was made for, from its logged arguments ("z:" in some form),
- * or 0. */
-char logged_letter(const sim_call &c)
+/* The drive letter of a device name ("z:", in the case given), or 0. */
+char device_letter(const std::string &local)
 {
-    size_t colon = c.args.find(':');
-    if (colon == std::string::npos || colon == 0)
+    if (local.size() != 2 || local[1] != ':')
         return 0;
-    char letter = c.args[colon - 1];
+    char letter = local[0];
     return (letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z') ? letter : 0;
 }
 
+/* The letters an mpr call was made for, in order: queries (WNetGetConnectionA) or connection
+ * attempts (WNetAddConnection2A). */
 std::string letters_of(const char *call)
 {
     std::string out;
-    for (const sim_call &c : sim_calls())
-        if (c.name == call)
-            out += logged_letter(c);
+    if (strcmp(call, "WNetGetConnectionA") == 0) {
+        for (const sim_net_query &q : sim_net_queries())
+            out += device_letter(q.local);
+    } else {
+        for (const sim_net_attempt &a : sim_net_attempts())
+            out += device_letter(a.local);
+    }
     return out;
 }
 
@@ -191,84 +196,89 @@ TEST_F(NetTest, ConnectsTheFirstFreeLetterAfterAskingEveryLetter)
     EXPECT_TRUE(equal_ci(x->remote, "\\\\SERVER1\\CLIENTS")) << x->remote;
     EXPECT_FALSE(x->remembered_only);
     /* a disk resource, no password or user name, flags 0: not restored at the next log-on */
-    const sim_call *last = NULL;
-    for (const sim_call &c : sim_calls())
-        if (c.name == "WNetAddConnection2A")
-            last = &c;
-    ASSERT_NE(last, (const sim_call *)NULL);
-    EXPECT_EQ(last->args, "{1, \"x:\", \"\\\\\\\\SERVER1\\\\CLIENTS\"}, NULL, NULL, 0x0");
+    ASSERT_FALSE(sim_net_attempts().empty());
+    const sim_net_attempt &last = sim_net_attempts().back();
+    EXPECT_EQ(last.type, (DWORD)RESOURCETYPE_DISK);
+    EXPECT_EQ(last.local, "x:");
+    EXPECT_EQ(last.remote, "\\\\SERVER1\\CLIENTS");
+    EXPECT_FALSE(last.password);
+    EXPECT_EQ(last.user, "");
+    EXPECT_EQ(last.flags, 0u);
 }
 
-TEST_F(NetTest, ReuseIsCaseFoldedAndReachesDeeperConnections)
-{
-    static const struct {
-        const char *existing;
-        const char *host;
-        const char *share;
-        bool reused;
-    } rows[] = {
-        {"\\\\server1\\VOL", "SERVER1", "vol", true},
-        {"\\\\SERVER1\\VOL\\sub\\deeper", "SERVER1", "VOL", true},
-        {"\\\\SERVER1\\VOLUME", "SERVER1", "VOL", false},
-        {"\\\\SERVER1X\\VOL", "SERVER1", "VOL", false},
-        {"\\\\OTHER\\VOL", "SERVER1", "VOL", false},
-        {"\\\\SERVER1", "SERVER1", "VOL", false},
-    };
-    for (const auto &r : rows) {
-        sim_reset();
-        sim_add_drive('C', DRIVE_FIXED, dir_.c_str());
-        sim_add_share("SERVER1", "VOL", dir_.c_str());
-        sim_add_share("SERVER1", "VOLUME", dir_.c_str());
-        sim_add_share("SERVER1X", "VOL", dir_.c_str());
-        sim_add_share("OTHER", "VOL", dir_.c_str());
-        sim_connect('M', r.existing);
-        char drive[8] = "";
-        ASSERT_EQ(net_connect_share(r.host, r.share, drive), 0) << r.existing;
-        EXPECT_STREQ(drive, r.reused ? "m:\\" : "z:\\") << r.existing;
-        EXPECT_EQ(letters_of("WNetAddConnection2A"), r.reused ? "" : "z") << r.existing;
-        std::vector<sim_connection> all = sim_connections();
-        const sim_connection *m = connection_on(all, 'm');
-        ASSERT_NE(m, (const sim_connection *)NULL) << r.existing;
-        EXPECT_EQ(m->remote, r.existing) << "the reused connection stays unchanged";
-    }
-}
+/* Each row of a table is its own test on a fresh workstation, with its own leak check. */
+template <typename Row> class NetRows : public NetTest, public ::testing::WithParamInterface<Row> {
+};
 
-TEST_F(NetTest, RequestedLetterAlone)
+struct reuse_row {
+    const char *name;
+    const char *existing;
+    const char *host;
+    const char *share;
+    bool reused;
+};
+const reuse_row REUSE_ROWS[] = {
+    {"letter case aside", "\\\\server1\\VOL", "SERVER1", "vol", true},
+    {"deeper connection", "\\\\SERVER1\\VOL\\sub\\deeper", "SERVER1", "VOL", true},
+    {"longer share name", "\\\\SERVER1\\VOLUME", "SERVER1", "VOL", false},
+    {"longer host name", "\\\\SERVER1X\\VOL", "SERVER1", "VOL", false},
+    {"other host", "\\\\OTHER\\VOL", "SERVER1", "VOL", false},
+    {"host alone", "\\\\SERVER1", "SERVER1", "VOL", false},
+};
+class ConnectionReuse : public NetRows<reuse_row> {
+};
+TEST_P(ConnectionReuse, IsCaseFoldedAndReachesDeeperConnections)
 {
-    static const struct {
-        const char *row;
-        const char *request;
-        char taken_by_other; /* a letter connected to another share first */
-        char remembered;     /* a letter holding a remembered connection */
-        status_t rc;
-        const char *drive;
-        const char *connects;
-    } rows[] = {
-        {"free, upper case kept", "S", 0, 0, 0, "S:\\", "S"},
-        {"free, lower case kept", "s", 0, 0, 0, "s:\\", "s"},
-        {"rest of the text ignored", "t:\\old", 0, 0, 0, "t:\\", "t"},
-        {"taken by another share", "S", 'S', 0, 29, NULL, "S"},
-        {"remembered", "S", 0, 'S', 29, NULL, "S"},
-    };
-    for (const auto &r : rows) {
-        sim_reset();
-        sim_add_drive('C', DRIVE_FIXED, dir_.c_str());
-        sim_add_share("SERVER1", "VOL", dir_.c_str());
-        sim_add_share("OTHER", "VOL", dir_.c_str());
-        if (r.taken_by_other)
-            sim_connect(r.taken_by_other, "\\\\OTHER\\VOL");
-        if (r.remembered)
-            sim_remember(r.remembered, "\\\\OTHER\\VOL");
-        char drive[16];
-        memset(drive, 0, sizeof drive);
-        strcpy(drive, r.request);
-        status_t rc = net_connect_share("SERVER1", "VOL", drive);
-        EXPECT_EQ(rc, r.rc) << r.row;
-        EXPECT_STREQ(drive, r.drive ? r.drive : r.request) << r.row << ": untouched on failure";
-        EXPECT_EQ(letters_of("WNetGetConnectionA").size(), 1u) << r.row << ": one letter asked";
-        EXPECT_EQ(letters_of("WNetAddConnection2A"), r.connects) << r.row;
-    }
+    const reuse_row &r = GetParam();
+    sim_add_share("SERVER1", "VOLUME", dir_.c_str());
+    sim_add_share("SERVER1X", "VOL", dir_.c_str());
+    sim_connect('M', r.existing);
+    char drive[8] = "";
+    ASSERT_EQ(net_connect_share(r.host, r.share, drive), 0);
+    EXPECT_STREQ(drive, r.reused ? "m:\\" : "z:\\");
+    EXPECT_EQ(letters_of("WNetAddConnection2A"), r.reused ? "" : "z");
+    std::vector<sim_connection> all = sim_connections();
+    const sim_connection *m = connection_on(all, 'm');
+    ASSERT_NE(m, (const sim_connection *)NULL);
+    EXPECT_EQ(m->remote, r.existing) << "the reused connection stays unchanged";
 }
+VX_ROWS(ConnectionReuse, REUSE_ROWS);
+
+struct requested_row {
+    const char *name;
+    const char *request;
+    char taken_by_other; /* a letter connected to another share first */
+    char remembered;     /* a letter holding a remembered connection */
+    status_t rc;
+    const char *drive;
+    const char *connects;
+};
+const requested_row REQUESTED_ROWS[] = {
+    {"free, upper case kept", "S", 0, 0, 0, "S:\\", "S"},
+    {"free, lower case kept", "s", 0, 0, 0, "s:\\", "s"},
+    {"rest of the text ignored", "t:\\old", 0, 0, 0, "t:\\", "t"},
+    {"taken by another share", "S", 'S', 0, 29, NULL, "S"},
+    {"remembered", "S", 0, 'S', 29, NULL, "S"},
+};
+class RequestedLetter : public NetRows<requested_row> {
+};
+TEST_P(RequestedLetter, IsTheOnlyOneTried)
+{
+    const requested_row &r = GetParam();
+    if (r.taken_by_other)
+        sim_connect(r.taken_by_other, "\\\\OTHER\\VOL");
+    if (r.remembered)
+        sim_remember(r.remembered, "\\\\OTHER\\VOL");
+    char drive[16];
+    memset(drive, 0, sizeof drive);
+    strcpy(drive, r.request);
+    status_t rc = net_connect_share("SERVER1", "VOL", drive);
+    EXPECT_EQ(rc, r.rc);
+    EXPECT_STREQ(drive, r.drive ? r.drive : r.request) << "untouched on failure";
+    EXPECT_EQ(letters_of("WNetGetConnectionA").size(), 1u) << "one letter asked";
+    EXPECT_EQ(letters_of("WNetAddConnection2A"), r.connects);
+}
+VX_ROWS(RequestedLetter, REQUESTED_ROWS);
 
 TEST_F(NetTest, RequestedLetterAlreadyOnTheShareIsReused)
 {
@@ -407,35 +417,40 @@ TEST_F(NetTest, QueryFaultSweep)
     }
 }
 
-TEST_F(NetTest, ConnectFaultRowsReachEveryMapping)
+struct connect_fault_row {
+    const char *name;
+    DWORD error;
+    status_t status;
+    const char *connects;
+};
+const connect_fault_row CONNECT_FAULT_ROWS[] = {
+    {"ERROR_ACCESS_DENIED", ERROR_ACCESS_DENIED, 27, "z"},
+    {"ERROR_BAD_NETPATH", ERROR_BAD_NETPATH, 29, "z"},
+    {"ERROR_BAD_NET_NAME", ERROR_BAD_NET_NAME, 29, "z"},
+    {"ERROR_NO_NETWORK", ERROR_NO_NETWORK, 29, "z"},
+    {"ERROR_FILE_NOT_FOUND", ERROR_FILE_NOT_FOUND, 22, "z"},
+    {"ERROR_WRITE_PROTECT", ERROR_WRITE_PROTECT, 21, "z"},
+    {"ERROR_SHARING_VIOLATION", ERROR_SHARING_VIOLATION, 53, "z"},
+    {"ERROR_LOCK_VIOLATION", ERROR_LOCK_VIOLATION, 54, "z"},
+    {"ERROR_PRIVILEGE_NOT_HELD", ERROR_PRIVILEGE_NOT_HELD, 27, "z"},
+    {"ERROR_ALREADY_ASSIGNED", ERROR_ALREADY_ASSIGNED, 0, "zy"},
+    {"ERROR_DEVICE_ALREADY_REMEMBERED", ERROR_DEVICE_ALREADY_REMEMBERED, 0, "zy"},
+};
+class ConnectFault : public NetRows<connect_fault_row> {
+};
+TEST_P(ConnectFault, ReachesItsMapping)
 {
-    static const struct {
-        DWORD error;
-        status_t status;
-        const char *connects;
-    } rows[] = {
-        {ERROR_ACCESS_DENIED, 27, "z"},      {ERROR_BAD_NETPATH, 29, "z"},
-        {ERROR_BAD_NET_NAME, 29, "z"},       {ERROR_NO_NETWORK, 29, "z"},
-        {ERROR_FILE_NOT_FOUND, 22, "z"},     {ERROR_WRITE_PROTECT, 21, "z"},
-        {ERROR_SHARING_VIOLATION, 53, "z"},  {ERROR_LOCK_VIOLATION, 54, "z"},
-        {ERROR_PRIVILEGE_NOT_HELD, 27, "z"}, {ERROR_ALREADY_ASSIGNED, 0, "zy"},
-        {ERROR_DEVICE_ALREADY_REMEMBERED, 0, "zy"},
-    };
-    for (const auto &row : rows) {
-        sim_reset();
-        sim_add_drive('C', DRIVE_FIXED, dir_.c_str());
-        sim_add_share("SERVER1", "VOL", dir_.c_str());
-        /* the 24 queries pass, the first connect fails */
-        sim_fault(SIM_NETWORK, 25, false, (int)row.error);
-        char drive[8] = "";
-        status_t rc = net_connect_share("SERVER1", "VOL", drive);
-        std::string where = "error " + std::to_string(row.error);
-        ASSERT_EQ(sim_fault_fired(SIM_NETWORK), 1u) << where;
-        EXPECT_EQ(rc, row.status) << where;
-        EXPECT_EQ(letters_of("WNetAddConnection2A"), row.connects) << where;
-        EXPECT_STREQ(drive, row.status == 0 ? "y:\\" : "") << where;
-    }
+    const connect_fault_row &row = GetParam();
+    /* the 24 queries pass, the first connect fails */
+    sim_fault(SIM_NETWORK, 25, false, (int)row.error);
+    char drive[8] = "";
+    status_t rc = net_connect_share("SERVER1", "VOL", drive);
+    ASSERT_EQ(sim_fault_fired(SIM_NETWORK), 1u);
+    EXPECT_EQ(rc, row.status);
+    EXPECT_EQ(letters_of("WNetAddConnection2A"), row.connects);
+    EXPECT_STREQ(drive, row.status == 0 ? "y:\\" : "");
 }
+VX_ROWS(ConnectFault, CONNECT_FAULT_ROWS);
 
 TEST_F(NetTest, AllocationFaultDuringTheSearchStopsIt)
 {

@@ -343,6 +343,12 @@ TEST(TextVersionsEqual, ComponentByComponent)
         bool equal;
     } rows[] = {
         {"3.2.2.0", "3.2.2.0", 1024, true},
+        // Past the third component every one still counts, up to the levels asked for.
+        {"3.2.2.0", "3.2.2.1", 1024, false},
+        {"3.2.2.1", "3,2,2,1", 1024, true},
+        {"1.2.3.4.5.6.7", "1.2.3.4.5.6.8", 1024, false},
+        {"1.2.3.4", "1.2.3.5", 4, false},
+        {"1.2.3.4", "1.2.3.5", 3, true},
         {"3.2.2", "3,2,2", 1024, true},
         {"3.2", "3.2.0", 1024, false},
         {"3.2.0", "3.2", 1024, false},

@@ -1,5 +1,6 @@
 /* The one door from the system's code to the platform: the Win32 calls and the C runtime calls
- * that take Windows paths. Every Part includes this header and nothing platform-specific besides.
+ * that take Windows paths. Every subsystem includes this header and nothing platform-specific
+ * besides.
  *
  * os_impl.h is chosen by the build, not by #ifdef: on Windows it is platform/win32/os_impl.h
  * (<windows.h> and msvcrt), elsewhere sim/include/os_impl.h (the simulated workstation). Both

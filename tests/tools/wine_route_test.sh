@@ -84,21 +84,38 @@ for row in "working 0" "foreign 3" "missing 1"; do
     [ "$status" = "$2" ] || fail "status $status, not $2"
 done
 
-# The win32 configuration of a machine that cannot execute 32-bit programs, without the
-# emulated route: the decision is written down and only the checks of the two programs are
-# registered.
-ROW="win32 configuration that skips"
-if command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1; then
-    if VX_WINE_LOADER="$T/foreign" VX_WINE_EMULATION=0 \
+# The win32 configuration of a machine that cannot execute 32-bit programs: the decision is
+# written down for the summary and only the tests the route runs are registered.
+# configure ROW EXPECTED_ROUTE_LINE EXPECTED_TESTS ENV...
+configure() {
+    ROW=$1
+    want_route=$2
+    want_tests=$3
+    shift 3
+    rm -rf "$T/win32"
+    if ! env -u VX_WINE_EMULATION -u VX_QEMU_I386 -u VX_WINE64_ROOT "$@" \
         cmake --preset win32 -S "$SRC" -B "$T/win32" >"$T/configure.log" 2>&1; then
-        grep -Fqx "skip	skipped: this machine cannot execute 32-bit programs (Exec format error) and the emulated route is switched off (VX_WINE_EMULATION=0)" \
-            "$T/win32/wine-route.txt" || fail "wine-route.txt: $(cat "$T/win32/wine-route.txt")"
-        tests=$(cd "$T/win32" && ctest -N | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' ')
-        [ "$tests" = "exe_check vxpack_exe_check " ] || fail "registered tests: $tests"
-    else
         cat "$T/configure.log" >&2
         fail "the configuration failed"
+        return
     fi
+    grep -Fqx "$want_route" "$T/win32/wine-route.txt" \
+        || fail "wine-route.txt: $(cat "$T/win32/wine-route.txt")"
+    tests=$(cd "$T/win32" && ctest -N | sed -n 's/^ *Test *#[0-9]*: //p' | sort | tr '\n' ' ')
+    [ "$tests" = "$want_tests" ] || fail "registered tests: $tests"
+}
+
+if command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1; then
+    configure "win32 configuration that skips" \
+        "skip	skipped: $(echo "$CANNOT" | tr -d '\\') and the emulated route is switched off (VX_WINE_EMULATION=0)" \
+        "exe_check vxpack_exe_check " VX_WINE_LOADER="$T/foreign" VX_WINE_EMULATION=0
+    configure "win32 configuration on the emulated route" \
+        "qemu-exe	ran under qemu-i386, klagent.exe's runs only ($(echo "$CANNOT" | tr -d '\\'); the portable tests hang under emulation, VX_WINE_EMULATION=all runs them too)" \
+        "exe_check exe_run_under_wine vxpack_exe_check wine_prefix_create wine_prefix_remove " \
+        VX_WINE_LOADER="$T/foreign" VX_QEMU_I386="$T/qemu" VX_WINE64_ROOT="$T/wine64"
+    configure "win32 configuration with a broken Wine" \
+        "broken	failed: Wine's 32-bit loader $T/failing failed with status 1: cannot open display" \
+        "exe_check vxpack_exe_check wine_unavailable " VX_WINE_LOADER="$T/failing"
 else
     echo "wine_route_test: no MinGW here; the win32 configuration is not tried"
 fi

@@ -80,7 +80,7 @@ def message_texts(source):
 
 
 def main():
-    source, vxpack_dir, sim_dir = sys.argv[1:4]
+    source, vxpack_dir, sim_dir = (os.path.abspath(a) for a in sys.argv[1:4])
     env = dict(os.environ)
     env["PATH"] = os.pathsep.join([vxpack_dir, sim_dir, env.get("PATH", "")])
     env["LC_ALL"] = "C"

@@ -2,6 +2,8 @@
  * agent changed written back into the world's files. */
 #include "world.h"
 
+#include "explain.h"
+
 #include <cctype>
 #include <cstdio>
 
@@ -14,15 +16,69 @@ namespace ksim {
 namespace {
 
 const char USAGE[] =
-    "usage: klagent-sim [--trace] [--no-save] [--save-outside] WORLD [ARGS...] [--trace]\n"
+    "usage: klagent-sim [OPTIONS] WORLD [ARGS...] [-- ARGS...]\n"
     "  WORLD     a world directory holding world.ini, or the world's .ini file itself\n"
-    "  ARGS      the agent's own arguments, passed on to the installer\n"
+    "  ARGS      the agent's own arguments, passed on to the installer: every word after\n"
+    "            WORLD that is not an option below, and every word after --\n"
+    "options, wherever they stand before --:\n"
+    "  --explain say in sentences why the pass ended as it did: the values read and from\n"
+    "            where, the drives found or connected, how the time stamps compared\n"
     "  --trace   list every platform call with its arguments and result\n"
     "  --no-save leave the world's files as they are (by default what the agent changed in\n"
     "            the registry and its new drive connections are written back)\n"
     "  --save-outside\n"
     "            also write back files that the world names outside its own folder\n"
     "            (such as registry = ../server/SERVER.reg)\n";
+
+/* What the command line asks for. */
+struct command_line {
+    bool trace = false;
+    bool explain = false;
+    bool save = true;
+    bool save_outside = false;
+    bool help = false;
+    std::string world;
+    std::vector<std::string> agent_args;
+};
+
+/* The tool's options wherever they stand, the world's name, every other word after it for the
+ * agent, and after "--" every word for the agent. False with *error for an unknown option
+ * before the world, or no world. */
+bool parse_command_line(const std::vector<std::string> &args, command_line *c,
+                        std::string *error)
+{
+    bool rest = false;
+    bool have_world = false;
+    for (const std::string &a : args) {
+        if (!rest && a == "--") {
+            rest = true;
+        } else if (!rest && a == "--trace") {
+            c->trace = true;
+        } else if (!rest && a == "--explain") {
+            c->explain = true;
+        } else if (!rest && a == "--no-save") {
+            c->save = false;
+        } else if (!rest && a == "--save-outside") {
+            c->save_outside = true;
+        } else if (!rest && a == "--help") {
+            c->help = true;
+        } else if (!have_world) {
+            if (!rest && a.size() > 1 && a[0] == '-') {
+                *error = "unknown option " + a;
+                return false;
+            }
+            c->world = a;
+            have_world = true;
+        } else {
+            c->agent_args.push_back(a);
+        }
+    }
+    if (!have_world && !c->help) {
+        *error = "no world given";
+        return false;
+    }
+    return true;
+}
 
 std::string key_text(HKEY root, const std::string &path)
 {
@@ -140,38 +196,21 @@ bool save_world(world &w, const snapshot &before, const snapshot &after, bool sa
 
 int ksim_run(const std::vector<std::string> &args, FILE *out, FILE *err)
 {
-    bool trace = false;
-    bool save = true;
-    bool save_outside = false;
-    size_t i = 0;
-    for (; i < args.size() && args[i].compare(0, 2, "--") == 0; i++) {
-        if (args[i] == "--trace") {
-            trace = true;
-        } else if (args[i] == "--no-save") {
-            save = false;
-        } else if (args[i] == "--save-outside") {
-            save_outside = true;
-        } else if (args[i] == "--help") {
-            fputs(USAGE, out);
-            return 0;
-        } else {
-            fprintf(err, "klagent-sim: unknown option %s\n%s", args[i].c_str(), USAGE);
-            return 2;
-        }
-    }
-    if (i == args.size()) {
-        fputs(USAGE, err);
+    command_line c;
+    std::string error;
+    if (!parse_command_line(args, &c, &error)) {
+        fprintf(err, "klagent-sim: %s\n%s", error.c_str(), USAGE);
         return 2;
     }
-    std::string world_arg = args[i++];
-    std::vector<std::string> agent_args(args.begin() + (long)i, args.end());
-    if (!agent_args.empty() && agent_args.back() == "--trace") {
-        trace = true;
-        agent_args.pop_back();
+    if (c.help) {
+        fputs(USAGE, out);
+        return 0;
     }
+    const bool trace = c.trace, save = c.save, save_outside = c.save_outside;
+    const std::string &world_arg = c.world;
+    const std::vector<std::string> &agent_args = c.agent_args;
 
     world w;
-    std::string error;
     if (!world_load(world_arg, &w, &error)) {
         fprintf(err, "klagent-sim: %s\n", error.c_str());
         sim_reset();
@@ -207,6 +246,11 @@ int ksim_run(const std::vector<std::string> &args, FILE *out, FILE *err)
     snapshot after = take_snapshot(w);
 
     report_outcome(out);
+    if (c.explain) {
+        fprintf(out, "why:\n");
+        for (const std::string &line : explain_pass(sim_calls()))
+            fprintf(out, "  %s\n", line.c_str());
+    }
     if (!save_world(w, before, after, save, save_outside, out, &error)) {
         fprintf(err, "klagent-sim: %s\n", error.c_str());
         sim_reset();

@@ -1,0 +1,147 @@
+/* klagent-sim --explain, and its options wherever they stand, on the example office. */
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/example_office.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Explain = ExampleOffice;
+
+/* The sentences after "why:". */
+std::vector<std::string> why(const std::string &out)
+{
+    std::vector<std::string> lines;
+    size_t at = out.find("why:\n");
+    if (at == std::string::npos)
+        return lines;
+    size_t i = at + 5;
+    while (i < out.size() && out.compare(i, 2, "  ") == 0) {
+        size_t end = out.find('\n', i);
+        lines.push_back(out.substr(i + 2, end - i - 2));
+        i = end + 1;
+    }
+    return lines;
+}
+
+bool says(const std::vector<std::string> &lines, const std::string &sentence)
+{
+    for (const std::string &l : lines)
+        if (l == sentence)
+            return true;
+    return false;
+}
+
+std::string joined(const std::vector<std::string> &lines)
+{
+    std::string s;
+    for (const std::string &l : lines)
+        s += l + "\n";
+    return s;
+}
+
+TEST_F(Explain, EveryClientsPassInWords)
+{
+    const std::string START =
+        "The agent was started as C:\\VORNEX\\KLAGENT.EXE; C:\\ is a fixed drive, so this is a "
+        "local start: a failure shows a message box, and an out-of-date client starts the "
+        "installer with /configure.";
+    struct row {
+        const char *client;
+        std::vector<std::string> sentences;
+    } rows[] = {
+        {"accounts",
+         {START, "The shared home S:\\VORNEX exists, so its drive is not reconnected.",
+          "It read HOST_MACHINE = \"VXSERVER\" from S:\\VORNEX\\vxinst\\VCSM.ini, section Vornex.",
+          "It read CLIENTS_DIR_SHARE = \"CLIENTS\" from VXSERVER's registry "
+          "(HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX\\VORNEX_HOMES\\OFFICE).",
+          "Z: was connected to \\\\VXSERVER\\CLIENTS.",
+          "CLIENTS_DIR = \"z:\\\" was written to the workstation's registry.",
+          "The client's time stamp 3.2.3 was found in S:\\VORNEX\\vxinst\\clients.ini, section "
+          "ACCOUNTS.",
+          "The local TIMESTAMP 3.2.2 differs from 3.2.3 in S:\\VORNEX\\vxinst\\clients.ini, "
+          "section ACCOUNTS: the installer is started.",
+          "The installer was started: S:\\VORNEX\\bin\\vxinst.exe /configure."}},
+        {"reception",
+         {"The local TIMESTAMP 3.2.2 equals 3.2.2 in S:\\VORNEX\\vxinst\\clients.ini, section "
+          "RECEPTION: the client is current.",
+          "The client is current: nothing was started and nothing was shown."}},
+        {"visitor",
+         {"The message box says: \"The Vornex Client Software Agent has determined that you are "
+          "not a registered user of the shared Vornex home designated by your system "
+          "administrator. Please ask your system administrator to register you.\", because "
+          "neither S:\\VORNEX\\vxinst\\clients.ini nor z:\\newclnts.ini holds a TIMESTAMP in "
+          "section VISITOR: the client is not registered."}},
+        {"warehouse",
+         {"Y: was already connected to \\\\VXSERVER\\CLIENTS, the clients directory, so no "
+          "connection was made."}},
+        {"laptop",
+         {"The shared home S:\\VORNEX cannot be found, so the agent reconnects its drive letter.",
+          "S: was connected to \\\\VXSERVER\\APPS.",
+          "SHARED_VORNEX_HOME = \"S:\\VORNEX\" was written to the workstation's registry."}},
+        {"lab",
+         {"The agent was started as N:\\VORNEX\\BIN\\KLAGENT.EXE; N:\\ is a network drive, so "
+          "this is a network start: a failed check starts the installer with /bootstrap and "
+          "shows nothing."}},
+    };
+    for (const row &r : rows) {
+        office_run res = office_klagent_sim({world(r.client), "--explain", "--no-save"});
+        ASSERT_EQ(res.code, 0) << r.client << ": " << res.err;
+        std::vector<std::string> lines = why(res.out);
+        for (const std::string &s : r.sentences)
+            EXPECT_TRUE(says(lines, s)) << r.client << ": " << s << "\n" << joined(lines);
+    }
+}
+
+TEST_F(Explain, NamesTheMissingSettingBehindTheMessage)
+{
+    fs::path reg = office / "accounts" / "registry.reg";
+    std::string text = office_slurp(reg);
+    size_t at = text.find("\"TIMESTAMP\"");
+    ASSERT_NE(at, std::string::npos);
+    office_write(reg, text.substr(0, at) + text.substr(text.find('\n', at) + 1));
+    office_run res = office_klagent_sim({"--explain", world("accounts")});
+    ASSERT_EQ(res.code, 0) << res.err;
+    std::vector<std::string> lines = why(res.out);
+    ASSERT_FALSE(lines.empty()) << res.out;
+    EXPECT_NE(lines.back().find("\", because TIMESTAMP is missing from the workstation's "
+                                "registry (HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX)."),
+              std::string::npos)
+        << joined(lines);
+}
+
+TEST_F(Explain, OwnOptionsAnywhereTheRestForTheAgent)
+{
+    struct row {
+        std::vector<std::string> args; /* after the world */
+        const char *agent;             /* the agent's line */
+        bool saved;
+    } rows[] = {
+        {{"-a", "--no-save", "b"}, "agent: C:\\VORNEX\\KLAGENT.EXE -a b", false},
+        {{"--trace", "-a"}, "agent: C:\\VORNEX\\KLAGENT.EXE -a", true},
+        {{"--", "--no-save", "--trace"}, "agent: C:\\VORNEX\\KLAGENT.EXE --no-save --trace", true},
+        {{"--other", "x"}, "agent: C:\\VORNEX\\KLAGENT.EXE --other x", true},
+    };
+    for (const row &r : rows) {
+        SetUp();
+        std::string reg = office_slurp(office / "accounts" / "registry.reg");
+        std::vector<std::string> args = {world("accounts")};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        office_run res = office_klagent_sim(args);
+        ASSERT_EQ(res.code, 0) << r.agent << res.err;
+        EXPECT_TRUE(office_has_line(res.out, r.agent)) << res.out;
+        EXPECT_EQ(office_slurp(office / "accounts" / "registry.reg") != reg, r.saved) << r.agent;
+    }
+    EXPECT_EQ(office_klagent_sim({"--bogus", world("accounts")}).code, 2);
+    EXPECT_EQ(office_klagent_sim({"--no-save"}).code, 2);
+    office_run help = office_klagent_sim({world("accounts"), "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("--explain"), std::string::npos);
+}
+
+} // namespace

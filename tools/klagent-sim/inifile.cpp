@@ -27,12 +27,7 @@ bool ini_parse(const std::string &name, const std::string &text, ini_file *out,
 {
     out->name = name;
     out->sections.clear();
-    text_lines split;
-    text_split_lines(text, &split);
-    out->bom = split.bom;
-    out->lines = split.lines;
-    out->ends = split.ends;
-    out->eol = split.eol;
+    text_split_lines(text, out);
     bool header_block = false; /* still in the lines right below a section header */
     for (size_t i = 0; i < out->lines.size(); i++) {
         std::string line = text_trim(out->lines[i]);

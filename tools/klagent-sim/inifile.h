@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "textfile.h"
+
 namespace ksim {
 
 struct ini_entry {
@@ -21,12 +23,9 @@ struct ini_section {
     std::vector<ini_entry> entries;
 };
 
-struct ini_file {
+/* The file's lines with their own ends (see text_lines), and what they say. */
+struct ini_file : text_lines {
     std::string name;
-    std::string bom;                /* a UTF-8 byte-order mark the file began with, kept */
-    std::vector<std::string> lines; /* without their line ends */
-    std::vector<std::string> ends;  /* each line's own end, written back as it stood */
-    std::string eol;                /* the end of new lines */
     std::vector<ini_section> sections;
 };
 

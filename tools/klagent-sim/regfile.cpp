@@ -385,12 +385,7 @@ bool reg_parse(const std::string &name, const std::string &text, reg_file *out,
 {
     out->name = name;
     out->sections.clear();
-    text_lines split;
-    text_split_lines(text, &split);
-    out->bom = split.bom;
-    out->lines = split.lines;
-    out->ends = split.ends;
-    out->eol = split.eol;
+    text_split_lines(text, out);
     for (size_t i = 0; i < out->lines.size(); i++)
         if (out->lines[i].find('\0') != std::string::npos) {
             *error = name + ":" + std::to_string(i + 1) +

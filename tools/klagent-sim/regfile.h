@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "os_impl.h"
+#include "textfile.h"
 
 namespace ksim {
 
@@ -30,12 +31,9 @@ struct reg_section {
     std::vector<reg_line_value> values;
 };
 
-struct reg_file {
-    std::string name;               /* for messages */
-    std::string bom;                /* a UTF-8 byte-order mark the file began with, kept */
-    std::vector<std::string> lines; /* without line ends */
-    std::vector<std::string> ends;  /* each line's own end, written back as it stood */
-    std::string eol;                /* the end of new lines: "\r\n" when the file has one */
+/* The file's lines with their own ends (see text_lines), and what they say. */
+struct reg_file : text_lines {
+    std::string name; /* for messages */
     std::vector<reg_section> sections;
 };
 

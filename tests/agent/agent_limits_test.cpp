@@ -3,127 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "agent/agent.h"
-#include "platform/path.h"
 #include "sim/sim.h"
+#include "support/agent_office.h"
 
 namespace {
 
-const std::string TEXT_22 =
-    "The Vornex Client Software Agent was unable to find your local Vornex home. Please run the "
-    "agent KLAGENT.EXE from the shared Vornex home designated by your system administrator.";
-const std::string TEXT_29 =
-    "The Vornex Client Software Agent has experienced unexpected difficulties. Please make sure "
-    "you are connected to the appropriate server and volume and try again, or ask your system "
-    "administrator for help.";
-const std::string TEXT_OTHER =
-    "An unknown error has occured, please try again or contact Vornex Support";
 const std::string TEXT_MEMORY =
     "There is not enough memory to run the Vornex Installer. Please make more memory available.";
 
-const char *const VORNEX = "SOFTWARE\\VORNEX";
-const char *const HOME_KEY = "SOFTWARE\\VORNEX\\VORNEX_HOMES\\OFFICE";
+using Limits = Office;
 
-void put(const std::string &path, const std::string &text)
+/* A shared home in the directory dir of share APPS, with its settings and client list. */
+void home_files(const std::string &apps, const std::string &dir)
 {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << text;
+    put(apps + "/" + dir + "/bin/vxinst.exe", "MZ");
+    put(apps + "/" + dir + "/vxinst/VCSM.ini",
+        "[Vornex]\r\nHOST_MACHINE=VXSERVER\r\nBACKUP=OFFICE\r\n");
+    put(apps + "/" + dir + "/vxinst/clients.ini", "[PC1]\r\nTIMESTAMP=3.2.3\r\n");
 }
-
-std::string local_value(const char *name)
-{
-    std::string data;
-    DWORD type = 0;
-    if (!sim_reg_get(NULL, HKEY_LOCAL_MACHINE, VORNEX, name, &type, &data))
-        return "<missing>";
-    return data.substr(0, data.find('\0'));
-}
-
-/* A file server VXSERVER with the shared home on share APPS (S:\VORNEX) and the clients
- * directory on share CLIENTS; a workstation PC1 with the agent on C:. */
-class Limits : public ::testing::Test {
-protected:
-    std::string host;
-    std::string apps;
-    std::map<std::string, std::string> local;
-    std::map<std::string, std::map<std::string, std::string>> server;
-    std::string module = "C:\\VORNEX\\KLAGENT.EXE";
-    std::vector<std::string> args; /* the agent's own */
-    bool connect_s = true;
-
-    void SetUp() override
-    {
-        sim_reset();
-        host = sim_make_temp_dir();
-        apps = host + "/apps";
-        std::filesystem::create_directories(host + "/c/VORNEX");
-        std::filesystem::create_directories(host + "/clients");
-        home_files("VORNEX");
-        local = {{"VORNEX_HOME", "C:\\VORNEX"}, {"SHARED_VORNEX_HOME", "S:\\VORNEX"},
-                 {"CLIENTNAME", "PC1"},         {"HOST_MACHINE", "VXSERVER"},
-                 {"VORNEX_HOME_SHARE", "APPS"}, {"TIMESTAMP", "3.2.2"}};
-        server = {{VORNEX, {{"VORNEX_HOME", "D:\\VORNEX"}}},
-                  {HOME_KEY, {{"VORNEX_HOME", "D:\\APPS\\VORNEX"}, {"CLIENTS_DIR_SHARE", "CLIENTS"}}}};
-    }
-
-    void TearDown() override
-    {
-        EXPECT_EQ(sim_open_keys(), 0);
-        EXPECT_EQ(sim_open_files(), 0);
-        EXPECT_EQ(sim_live_blocks(), 0);
-        sim_fault_clear();
-        sim_reset();
-        sim_cleanup_temp_dirs();
-    }
-
-    /* A shared home in the directory dir of share APPS, with its settings and client list. */
-    void home_files(const std::string &dir)
-    {
-        put(apps + "/" + dir + "/bin/vxinst.exe", "MZ");
-        put(apps + "/" + dir + "/vxinst/VCSM.ini",
-            "[Vornex]\r\nHOST_MACHINE=VXSERVER\r\nBACKUP=OFFICE\r\n");
-        put(apps + "/" + dir + "/vxinst/clients.ini", "[PC1]\r\nTIMESTAMP=3.2.3\r\n");
-    }
-
-    void run()
-    {
-        sim_add_drive('C', DRIVE_FIXED, (host + "/c").c_str());
-        sim_add_machine("VXSERVER");
-        sim_add_share("VXSERVER", "APPS", apps.c_str());
-        sim_add_share("VXSERVER", "CLIENTS", (host + "/clients").c_str());
-        if (connect_s)
-            sim_connect('S', "\\\\VXSERVER\\APPS");
-        for (const auto &v : local)
-            sim_reg_set_text(NULL, HKEY_LOCAL_MACHINE, VORNEX, v.first.c_str(), v.second.c_str());
-        for (const auto &k : server)
-            for (const auto &v : k.second)
-                sim_reg_set_text("VXSERVER", HKEY_LOCAL_MACHINE, k.first.c_str(), v.first.c_str(),
-                                 v.second.c_str());
-        sim_set_module_path(module.c_str());
-        std::vector<const char *> argv{module.c_str()};
-        for (const std::string &a : args)
-            argv.push_back(a.c_str());
-        sim_set_args((int)argv.size(), argv.data());
-        char tail[] = "";
-        EXPECT_EQ(WinMain((HINSTANCE)(uintptr_t)0x400000, NULL, tail, SW_SHOWNORMAL), 0);
-    }
-
-    /* "current", "exec <command line>" or "box <text>", one line per event. */
-    static std::string outcome()
-    {
-        std::string r;
-        for (const sim_exec &e : sim_execs())
-            r += (r.empty() ? "" : "\n") + std::string("exec ") + e.command_line;
-        for (const sim_message_box &b : sim_message_boxes())
-            r += (r.empty() ? "" : "\n") + std::string("box ") + b.text;
-        return r.empty() ? "current" : r;
-    }
-};
 
 TEST_F(Limits, ALostHomeWithoutItsServerOrShareIsNotReconnected)
 {
@@ -182,7 +82,7 @@ TEST_F(Limits, PathsThatDoNotFitAreRefused)
     for (const row &r : rows) {
         SetUp();
         std::string dir(r.home_length - 3, 'h');
-        home_files(dir);
+        home_files(apps, dir);
         local["SHARED_VORNEX_HOME"] = "S:\\" + dir;
         run();
         EXPECT_EQ(outcome(), "box " + TEXT_OTHER) << r.what;
@@ -210,10 +110,10 @@ TEST_F(Limits, NoMemoryForTheInstallersCommandLine)
 {
     /* Only a block as large as the command line fails: the pass gets that far. */
     local["TIMESTAMP"] = "3.2.2.1";
-    args = {std::string(20000, 'a')};
     sim_fault_mem_above(10000);
-    run();
+    run({std::string(20000, 'a')});
     EXPECT_GE(sim_fault_fired(SIM_MEM), 1u);
+    sim_fault_clear();
     EXPECT_EQ(outcome(), "box " + TEXT_MEMORY);
     EXPECT_TRUE(sim_execs().empty());
 }

@@ -30,26 +30,6 @@ protected:
     std::string dir_, a_, b_;
 };
 
-bool read_stamps(const std::string &path, FILETIME stamps[3])
-{
-    HFILE h = _lopen(path.c_str(), OF_READ);
-    if (h == HFILE_ERROR)
-        return false;
-    bool ok = GetFileTime((HANDLE)(intptr_t)h, &stamps[0], &stamps[1], &stamps[2]) != 0;
-    _lclose(h);
-    return ok;
-}
-
-bool write_stamps(const std::string &path, const FILETIME stamps[3])
-{
-    HFILE h = _lopen(path.c_str(), OF_READWRITE);
-    if (h == HFILE_ERROR)
-        return false;
-    bool ok = SetFileTime((HANDLE)(intptr_t)h, &stamps[0], &stamps[1], &stamps[2]) != 0;
-    _lclose(h);
-    return ok;
-}
-
 uint64_t stamp(const FILETIME &ft)
 {
     return ((uint64_t)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
@@ -110,10 +90,10 @@ TEST_F(FilePortable, CopyTimesCarriesTheStamps)
     const FILETIME set[3] = {{0x11111111u, 0x01D00000u},
                              {0x22222222u, 0x01D10000u},
                              {0x33333333u, 0x01D20000u}};
-    ASSERT_TRUE(write_stamps(a_, set));
+    ASSERT_TRUE(ws_write_stamps(a_, set));
     ASSERT_EQ(file_copy_times(a_.c_str(), b_.c_str()), 0);
     FILETIME got[3];
-    ASSERT_TRUE(read_stamps(b_, got));
+    ASSERT_TRUE(ws_read_stamps(b_, got));
     EXPECT_EQ(stamp(got[2]), stamp(set[2])) << "last write";
     EXPECT_EQ(stamp(got[1]), stamp(set[1])) << "last access";
     if (ws_on_wine())
@@ -129,14 +109,14 @@ TEST_F(FilePortable, CopyTimesCarriesTheStamps)
 TEST_F(FilePortable, CopyTimesFailuresLeaveTheTarget)
 {
     FILETIME before[3];
-    ASSERT_TRUE(read_stamps(b_, before));
+    ASSERT_TRUE(ws_read_stamps(b_, before));
     const FILETIME set[3] = {{1u, 0x01D00000u}, {2u, 0x01D00000u}, {3u, 0x01D00000u}};
-    ASSERT_TRUE(write_stamps(a_, set));
+    ASSERT_TRUE(ws_write_stamps(a_, set));
 
     ASSERT_EQ(crt_chmod(b_.c_str(), CRT_S_IREAD), 0);
     EXPECT_EQ(file_copy_times(a_.c_str(), b_.c_str()), 27) << "read-only target";
     FILETIME after[3];
-    ASSERT_TRUE(read_stamps(b_, after));
+    ASSERT_TRUE(ws_read_stamps(b_, after));
     for (int i = 0; i < 3; i++)
         EXPECT_EQ(stamp(after[i]), stamp(before[i])) << "stamp " << i << " unchanged";
 

@@ -8,14 +8,6 @@
 
 namespace {
 
-std::string content(const std::string &path)
-{
-    std::string bytes;
-    if (!ws_read_file(path, &bytes))
-        return "<none>";
-    return bytes;
-}
-
 /* A fresh scratch directory with a plain file and a read-only file. */
 struct Scratch {
     std::string dir, file, ro;
@@ -55,8 +47,8 @@ TEST(CrtNames, RenameNeverReplaces)
         errno = 0;
         EXPECT_EQ(crt_rename(row.from.c_str(), row.to.c_str()), row.rc) << row.name;
         EXPECT_EQ(errno, row.err) << row.name;
-        EXPECT_EQ(content(s.file), "file") << row.name;
-        EXPECT_EQ(content(s.ro), "ro") << row.name;
+        EXPECT_EQ(ws_content(s.file), "file") << row.name;
+        EXPECT_EQ(ws_content(s.ro), "ro") << row.name;
     }
 }
 
@@ -66,16 +58,16 @@ TEST(CrtNames, RenameMoves)
     std::string moved = ws_join(s.dir, "moved.txt");
     EXPECT_EQ(crt_rename(s.file.c_str(), moved.c_str()), 0);
     EXPECT_FALSE(ws_file_exists(s.file));
-    EXPECT_EQ(content(moved), "file");
+    EXPECT_EQ(ws_content(moved), "file");
 
     std::string upper = ws_join(s.dir, "MOVED.TXT");
     EXPECT_EQ(crt_rename(moved.c_str(), upper.c_str()), 0) << "a change of letter case only";
-    EXPECT_EQ(content(upper), "file");
+    EXPECT_EQ(ws_content(upper), "file");
     EXPECT_EQ(crt_rename(upper.c_str(), upper.c_str()), 0) << "the same name";
 
     std::string ro_moved = ws_join(s.dir, "ro-moved.txt");
     EXPECT_EQ(crt_rename(s.ro.c_str(), ro_moved.c_str()), 0) << "a read-only source moves";
-    EXPECT_EQ(content(ro_moved), "ro");
+    EXPECT_EQ(ws_content(ro_moved), "ro");
     errno = 0;
     FILE *f = crt_fopen(ro_moved.c_str(), "w");
     EXPECT_EQ(f, nullptr) << "the attribute moves with the file";
@@ -144,7 +136,7 @@ TEST(CrtNames, ChmodTogglesReadOnly)
     EXPECT_EQ(GetFileAttributesA(s.file.c_str()) & FILE_ATTRIBUTE_READONLY,
               FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(ws_write_file(s.file, "refused"));
-    EXPECT_EQ(content(s.file), "file");
+    EXPECT_EQ(ws_content(s.file), "file");
     EXPECT_EQ(crt_chmod(s.file.c_str(), CRT_S_IWRITE), 0);
     EXPECT_EQ(GetFileAttributesA(s.file.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
 
@@ -173,7 +165,7 @@ TEST(CrtNames, Remove)
         EXPECT_EQ(crt_remove(row.path.c_str()), -1) << row.name;
         EXPECT_EQ(errno, row.err) << row.name;
     }
-    EXPECT_EQ(content(s.ro), "ro");
+    EXPECT_EQ(ws_content(s.ro), "ro");
 
     FILE *held = crt_fopen(s.file.c_str(), "rb");
     ASSERT_NE(held, nullptr);

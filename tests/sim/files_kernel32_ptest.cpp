@@ -8,14 +8,6 @@
 
 namespace {
 
-std::string content(const std::string &path)
-{
-    std::string bytes;
-    if (!ws_read_file(path, &bytes))
-        return "<none>";
-    return bytes;
-}
-
 struct Scratch {
     std::string dir, file, ro;
     Scratch()
@@ -58,7 +50,7 @@ TEST(Files, DeleteFileRefusals)
         EXPECT_FALSE(DeleteFileA(row.path.c_str())) << row.name;
         EXPECT_EQ(GetLastError(), row.gle) << row.name;
     }
-    EXPECT_EQ(content(s.ro), "ro");
+    EXPECT_EQ(ws_content(s.ro), "ro");
 }
 
 TEST(Files, DeleteFileOfAnOpenFileIsASharingViolation)
@@ -100,11 +92,11 @@ TEST(Files, MoveFile)
         SetLastError(0);
         EXPECT_FALSE(MoveFileA(row.from.c_str(), row.to.c_str())) << row.name;
         EXPECT_EQ(GetLastError(), row.gle) << row.name;
-        EXPECT_EQ(content(s.file), "file") << row.name;
+        EXPECT_EQ(ws_content(s.file), "file") << row.name;
     }
     std::string moved = ws_join(s.dir, "moved.txt");
     EXPECT_TRUE(MoveFileA(s.file.c_str(), moved.c_str()));
-    EXPECT_EQ(content(moved), "file");
+    EXPECT_EQ(ws_content(moved), "file");
     EXPECT_FALSE(ws_file_exists(s.file));
 }
 
@@ -117,13 +109,13 @@ TEST(Files, MoveFileExReplacesInOneStep)
     EXPECT_FALSE(MoveFileExA(s.file.c_str(), target.c_str(), 0)) << "no flag: no replacing";
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
     EXPECT_TRUE(MoveFileExA(s.file.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(content(target), "file");
+    EXPECT_EQ(ws_content(target), "file");
     EXPECT_FALSE(ws_file_exists(s.file));
 
     std::string fresh = ws_join(s.dir, "fresh.txt");
     EXPECT_TRUE(MoveFileExA(target.c_str(), fresh.c_str(), MOVEFILE_REPLACE_EXISTING))
         << "the flag with no target is a plain move";
-    EXPECT_EQ(content(fresh), "file");
+    EXPECT_EQ(ws_content(fresh), "file");
 
     SetLastError(0);
     BOOL replaced = MoveFileExA(fresh.c_str(), s.ro.c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -133,7 +125,7 @@ TEST(Files, MoveFileExReplacesInOneStep)
     } else {
         EXPECT_FALSE(replaced) << "a read-only target is not replaced";
         EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
-        EXPECT_EQ(content(s.ro), "ro");
+        EXPECT_EQ(ws_content(s.ro), "ro");
     }
 }
 

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/os.h"
+
 /* Start from a fresh workstation (on the simulation: sim_reset() with a C: drive on a fresh
  * host directory, C:\WINDOWS present) and return a fresh, empty scratch directory as a Windows
  * path without trailing backslash, such as C:\vxtest. */
@@ -18,6 +20,11 @@ bool ws_on_wine(void);
 bool ws_write_file(const std::string &win_path, const std::string &bytes);
 bool ws_read_file(const std::string &win_path, std::string *bytes);
 bool ws_file_exists(const std::string &win_path);
+/* The file's bytes, or "<none>" when it cannot be read. */
+std::string ws_content(const std::string &win_path);
+/* A file's creation, last access and last write times, read or set through an open handle. */
+bool ws_read_stamps(const std::string &win_path, FILETIME stamps[3]);
+bool ws_write_stamps(const std::string &win_path, const FILETIME stamps[3]);
 /* win_path\name */
 std::string ws_join(const std::string &dir, const std::string &name);
 

@@ -152,19 +152,14 @@ TEST_F(TransferTest, FailuresToOpenAndRefusedModes)
 TEST_F(TransferTest, CopyCarriesTheTimeStamps)
 {
     ASSERT_TRUE(ws_write_file(src, "abc"));
-    HFILE h = _lopen(src.c_str(), OF_READWRITE);
-    ASSERT_NE(h, HFILE_ERROR);
-    FILETIME t = {0x12345670u, 0x01C00000u};
-    ASSERT_TRUE(SetFileTime((HANDLE)(intptr_t)h, &t, &t, &t));
-    _lclose(h);
+    const FILETIME t = {0x12345670u, 0x01C00000u};
+    const FILETIME set[3] = {t, t, t};
+    ASSERT_TRUE(ws_write_stamps(src, set));
     ASSERT_EQ(copy(src, dst), STATUS_OK);
-    h = _lopen(dst.c_str(), OF_READ);
-    ASSERT_NE(h, HFILE_ERROR);
-    FILETIME w = {0, 0};
-    EXPECT_TRUE(GetFileTime((HANDLE)(intptr_t)h, NULL, NULL, &w));
-    _lclose(h);
-    EXPECT_EQ(w.dwLowDateTime, t.dwLowDateTime);
-    EXPECT_EQ(w.dwHighDateTime, t.dwHighDateTime);
+    FILETIME got[3] = {};
+    ASSERT_TRUE(ws_read_stamps(dst, got));
+    EXPECT_EQ(got[2].dwLowDateTime, t.dwLowDateTime);
+    EXPECT_EQ(got[2].dwHighDateTime, t.dwHighDateTime);
 }
 
 TEST_F(TransferTest, MoveRenamesReplacesOrRefusesAMissingSource)

@@ -8,7 +8,10 @@
 #
 # DIR is a scratch folder of its own (the prefix is DIR/pfx, Wine's home folder DIR). Besides
 # C:, the prefix has N:, a drive of type network (a local folder), so that a program can be
-# started from a network drive: VX_WINE_DRIVE=n runs EXE from there instead of from C:.
+# started from a network drive: VX_WINE_DRIVE=n runs EXE from there instead of from C:. A:, B:
+# and F: are floppy drives: A: holds a medium (a folder) labelled "VXTEST 1" in its
+# .windows-label file, which Wine reads when its server starts; F: a medium without label; B:
+# none (its folder is missing).
 #
 # CTest makes one prefix per test run (--create as a fixture's set-up, --remove as its
 # clean-up), so the slow prefix creation happens once, not once per test program. A run with
@@ -104,12 +107,23 @@ create_prefix() {
         die "could not create a Wine prefix in $work"
     fi
     [ -d "$work/pfx/drive_c" ] || die "the Wine prefix in $work has no C: drive"
-    mkdir -p "$work/pfx/drive_c/vxtests" "$work/pfx/drive_n"
+    mkdir -p "$work/pfx/drive_c/vxtests" "$work/pfx/drive_n" "$work/pfx/drive_a" \
+        "$work/pfx/drive_f"
+    printf 'VXTEST 1\n' >"$work/pfx/drive_a/.windows-label"
     ln -sfn ../drive_n "$work/pfx/dosdevices/n:"
+    ln -sfn ../drive_a "$work/pfx/dosdevices/a:"
+    ln -sfn ../no_medium_b "$work/pfx/dosdevices/b:"
+    ln -sfn ../drive_f "$work/pfx/dosdevices/f:"
     [ -z "$OWNER" ] || chown -h "$OWNER" "$work/pfx/drive_c/vxtests" "$work/pfx/drive_n" \
-        "$work/pfx/dosdevices/n:"
+        "$work/pfx/dosdevices/n:" "$work/pfx/drive_a" "$work/pfx/drive_a/.windows-label" \
+        "$work/pfx/dosdevices/a:" "$work/pfx/dosdevices/b:" "$work/pfx/drive_f" \
+        "$work/pfx/dosdevices/f:"
     wine_env "$work" $WINE reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f \
         >>"$work/wineboot.log" 2>&1 || die "could not make N: a network drive"
+    for letter in a b f; do
+        wine_env "$work" $WINE reg add 'HKLM\Software\Wine\Drives' /v $letter: /d floppy /f \
+            >>"$work/wineboot.log" 2>&1 || die "could not make $letter: a floppy drive"
+    done
     # The drive types are read when the Wine server starts.
     wine_env "$work" $WINESERVER -k >/dev/null 2>&1 || true
     wine_env "$work" $WINESERVER -w

@@ -255,10 +255,10 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
                        file_set_attributes(path, attributes));
 }
 
-/* ---- Disks and volumes -------------------------------------------------------------------- */
+/* ---- Disks -------------------------------------------------------------------------------- */
 
 /* The drive letter a root names: "X:", "X:\...", NULL or "\" (the current drive, C:). */
-static bool file_root_letter(LPCSTR root, char *letter)
+bool fs_root_letter(LPCSTR root, char *letter)
 {
     if (root == NULL || strcmp(root, "\\") == 0) {
         *letter = 'C';
@@ -278,8 +278,8 @@ static DWORD file_disk_free(LPCSTR root, DWORD out[4])
     DWORD geometry[4] = {8, 512, 262144, 524288};
     fs_entry e;
     DWORD error = 0;
-    if (file_root_letter(root, &letter)) {
-        if (!fs_drive_volume(letter, geometry, NULL))
+    if (fs_root_letter(root, &letter)) {
+        if (!fs_drive_geometry(letter, geometry))
             return ERROR_PATH_NOT_FOUND;
         std::string path = root == NULL || root[0] == '\\' ? std::string("C:\\") : root;
         if (!fs_resolve(path.c_str(), &e, &error))
@@ -321,70 +321,6 @@ BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectors_per_cluster, LPDWORD bytes_p
              "TRUE " + simi_num(g[0]) + " " + simi_num(g[1]) + " " + simi_num(g[2]) + " " +
                  simi_num(g[3]));
     return TRUE;
-}
-
-/* The drive of a volume root ("X:\" or "X:"), ready with a medium. */
-static DWORD file_volume(LPCSTR root, char *letter, std::string **label, DWORD missing)
-{
-    if (!file_root_letter(root, letter))
-        return ERROR_INVALID_NAME;
-    if (root != NULL && root[0] != '\\' && root[2] != 0 && !(root[2] == '\\' && root[3] == 0))
-        return 144; /* ERROR_DIR_NOT_ROOT */
-    simi_drive d;
-    if (!simi_drive_get(*letter, &d) || d.remembered_only || !fs_drive_volume(*letter, NULL, label))
-        return missing;
-    fs_entry e;
-    DWORD error = 0;
-    if (!fs_resolve(root == NULL ? "C:\\" : root, &e, &error))
-        return error == FS_ERROR_NO_DRIVE ? missing : error;
-    return 0;
-}
-
-static bool file_copy_out(LPSTR buf, DWORD size, const std::string &text)
-{
-    if (buf == NULL)
-        return true;
-    if (text.size() + 1 > size)
-        return false;
-    memcpy(buf, text.c_str(), text.size() + 1);
-    return true;
-}
-
-BOOL GetVolumeInformationA(LPCSTR root, LPSTR label, DWORD label_size, LPDWORD serial,
-                           LPDWORD max_component, LPDWORD flags, LPSTR fs_name, DWORD fs_size)
-{
-    std::string args = simi_q(root) + ", " + simi_num(label_size) + ", " + simi_num(fs_size);
-    char letter = 0;
-    std::string *stored = NULL;
-    DWORD error = file_volume(root, &letter, &stored, ERROR_PATH_NOT_FOUND);
-    if (error != 0)
-        return file_result("GetVolumeInformationA", args, error);
-    simi_drive d;
-    simi_drive_get(letter, &d);
-    bool cd = d.type == DRIVE_CDROM;
-    std::string fs = cd ? "CDFS" : "NTFS";
-    if (!file_copy_out(label, label_size, *stored) || !file_copy_out(fs_name, fs_size, fs))
-        return file_result("GetVolumeInformationA", args, FILE_ERROR_BAD_LENGTH);
-    if (serial != NULL)
-        *serial = 0x43000000u + (DWORD)(letter - 'A');
-    if (max_component != NULL)
-        *max_component = cd ? 221 : 255;
-    if (flags != NULL)
-        *flags = 0xA;
-    simi_log("GetVolumeInformationA", args, "TRUE " + simi_q(stored->c_str()));
-    return TRUE;
-}
-
-BOOL SetVolumeLabelA(LPCSTR root, LPCSTR label)
-{
-    std::string args = simi_q(root) + ", " + simi_q(label);
-    char letter = 0;
-    std::string *stored = NULL;
-    DWORD error = file_volume(root, &letter, &stored, ERROR_NOT_READY);
-    if (error != 0)
-        return file_result("SetVolumeLabelA", args, error);
-    *stored = label != NULL ? label : ""; /* NULL deletes the label */
-    return file_result("SetVolumeLabelA", args, 0);
 }
 
 /* ---- _lopen handles ----------------------------------------------------------------------- */

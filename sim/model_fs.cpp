@@ -18,7 +18,6 @@ struct fs_drive {
     DWORD bytes_per_sector;
     DWORD free_clusters;
     DWORD total_clusters;
-    std::string label;
 };
 
 struct fs_share {
@@ -137,21 +136,17 @@ void simi_drive_set(const simi_drive &drive)
     d.d.letter = (char)('A' + i);
 }
 
-/* Geometry and label for the volume calls (kernel32_file.cpp). */
-bool fs_drive_volume(char letter, DWORD geometry[4], std::string **label)
+/* Geometry for the disk calls (kernel32_file.cpp). */
+bool fs_drive_geometry(char letter, DWORD geometry[4])
 {
     int i = fs_letter_index(letter);
     if (i < 0 || !fs_drives[i].present)
         return false;
     fs_drive &d = fs_drives[i];
-    if (geometry != NULL) {
-        geometry[0] = d.sectors_per_cluster;
-        geometry[1] = d.bytes_per_sector;
-        geometry[2] = d.free_clusters;
-        geometry[3] = d.total_clusters;
-    }
-    if (label != NULL)
-        *label = &d.label;
+    geometry[0] = d.sectors_per_cluster;
+    geometry[1] = d.bytes_per_sector;
+    geometry[2] = d.free_clusters;
+    geometry[3] = d.total_clusters;
     return true;
 }
 
@@ -673,12 +668,16 @@ bool fs_rename_cross_device(void)
     return fs_cross_device;
 }
 
+uint64_t fs_clusters_of(uint64_t cluster_bytes, uint64_t size)
+{
+    if (cluster_bytes == 0)
+        return 0;
+    return (size + cluster_bytes - 1) / cluster_bytes;
+}
+
 static uint64_t fs_clusters(const fs_drive &d, uint64_t size)
 {
-    uint64_t cluster = (uint64_t)d.sectors_per_cluster * d.bytes_per_sector;
-    if (cluster == 0)
-        return 0;
-    return (size + cluster - 1) / cluster;
+    return fs_clusters_of((uint64_t)d.sectors_per_cluster * d.bytes_per_sector, size);
 }
 
 bool fs_space_grow(char drive, uint64_t old_size, uint64_t new_size)

@@ -33,9 +33,13 @@ bool fs_is_open(const std::string &host);
 /* Open here or held by "another process" (sim_hold_open). */
 bool fs_is_busy(const std::string &host);
 
-/* A drive's geometry {sectors per cluster, bytes per sector, free, total clusters} and its
- * volume label (modifiable); false for a letter not in the table. */
-bool fs_drive_volume(char letter, DWORD geometry[4], std::string **label);
+/* A drive's geometry {sectors per cluster, bytes per sector, free, total clusters}; false for
+ * a letter not in the table. */
+bool fs_drive_geometry(char letter, DWORD geometry[4]);
+/* The drive letter a volume root names ("X:", "X:\...", NULL or "\" for C:); false for none. */
+bool fs_root_letter(LPCSTR root, char *letter);
+/* Clusters that a file of size bytes takes with clusters of cluster_bytes (0: none). */
+uint64_t fs_clusters_of(uint64_t cluster_bytes, uint64_t size);
 
 /* Free space per drive in clusters. grow: false (nothing taken) when the disk cannot hold
  * a file growing from old_size to new_size. drive 0 (a UNC path) is unlimited. */

@@ -38,6 +38,22 @@ void sim_remove_drive(char letter);
  * 262144 free of 524288 clusters. Writes that would pass the free space fail as a full disk. */
 void sim_set_drive_geometry(char letter, DWORD sectors_per_cluster, DWORD bytes_per_sector,
                             DWORD free_clusters, DWORD total_clusters);
+/* Removable media. A medium is a host directory with the capacity of a disk: its free space is
+ * its capacity less the clusters its files take, measured when it is inserted and kept up to
+ * date by every write. Its label lives in the file ".windows-label" in its root (the label and
+ * a line end), where Wine keeps a directory drive's label, so a folder of volumes made here is
+ * a drive under Wine as well (Wine reads the file when its server starts).
+ * Insert host_dir into a drive of the table (added with a null host directory for an empty
+ * drive): false for a letter not in the table. Eject leaves the drive without medium. */
+bool sim_insert_medium(char letter, const char *host_dir, DWORD sectors_per_cluster,
+                       DWORD bytes_per_sector, DWORD total_clusters);
+void sim_eject_medium(char letter);
+/* A medium's label, read and written in its folder directly ("" when it has none). */
+std::string sim_medium_label(const std::string &host_dir);
+bool sim_set_medium_label(const std::string &host_dir, const char *label);
+/* The file in a medium's root that holds its label. */
+#define SIM_LABEL_FILE ".windows-label"
+
 /* The host path a Windows path resolves to now (case-blind), or "" when it does not resolve. */
 std::string sim_host_path(const char *win_path);
 
@@ -210,6 +226,7 @@ enum sim_family {
     SIM_PROFILE,  /* Write(Private)ProfileStringA */
     SIM_DISK,     /* GetDiskFreeSpaceA */
     SIM_STAMPS,   /* GetFileTime, SetFileTime */
+    SIM_VOLUME,   /* GetVolumeInformationA, SetVolumeLabelA */
     SIM_FAMILY_COUNT
 };
 /* Fail the nth call of the family from now (1 = the next one); persistent: that one and every

@@ -16,6 +16,21 @@ bool ws_on_simulation(void);
 /* True under Wine (false on the simulation and on real Windows). */
 bool ws_on_wine(void);
 
+/* The label of the medium in the test workstation's first removable drive. */
+#define WS_MEDIUM_LABEL "VXTEST 1"
+/* The removable drives of the test workstation, by their roots. */
+struct ws_drives {
+    std::string labelled; /* A:\ holding a medium labelled WS_MEDIUM_LABEL */
+    std::string blank;    /* F:\ holding a medium without label */
+    std::string empty;    /* B:\ without medium */
+};
+/* The removable drives, with none of the files an earlier test left in the roots of their
+ * media. False when the platform has no such drives (the test then skips). On the simulation
+ * fresh floppy disks (2847 clusters of 512 bytes); under Wine the drives that
+ * cmake/wine-test.sh gives its prefix, where a label, read when the Wine server starts, stays
+ * as it was for the whole run (a test that changes one puts it back). */
+bool ws_removable_drives(ws_drives *out);
+
 /* Whole-file helpers through crt_fopen in binary mode. */
 bool ws_write_file(const std::string &win_path, const std::string &bytes);
 bool ws_read_file(const std::string &win_path, std::string *bytes);

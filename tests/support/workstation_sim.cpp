@@ -15,6 +15,22 @@ std::string ws_fresh(void)
     return "C:\\vxtest";
 }
 
+bool ws_removable_drives(ws_drives *out)
+{
+    std::string labelled = sim_make_temp_dir(), blank = sim_make_temp_dir();
+    sim_add_drive('A', DRIVE_REMOVABLE, NULL);
+    sim_add_drive('B', DRIVE_REMOVABLE, NULL);
+    sim_add_drive('F', DRIVE_REMOVABLE, NULL);
+    if (!sim_set_medium_label(labelled, WS_MEDIUM_LABEL) ||
+        !sim_insert_medium('A', labelled.c_str(), 1, 512, 2847) ||
+        !sim_insert_medium('F', blank.c_str(), 1, 512, 2847))
+        return false;
+    out->labelled = "A:\\";
+    out->blank = "F:\\";
+    out->empty = "B:\\";
+    return true;
+}
+
 bool ws_on_simulation(void)
 {
     return true;

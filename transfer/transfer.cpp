@@ -1,4 +1,5 @@
-/* The transfer engine: the job, the plain and decompressing single-volume copy, the move. */
+/* The transfer engine: the job, the plain, decompressing and substituting single-volume copy,
+ * the move. */
 #include "transfer/transfer.h"
 
 #include "lzw/lzw_decoder.h"
@@ -7,6 +8,8 @@
 #include "platform/mem.h"
 #include "platform/os.h"
 #include "platform/path.h"
+#include "platform/text.h"
+#include "transfer/transfer_internal.h"
 
 /* The codec modes read and write bit stream files. */
 static truth_t transfer_uses_bitfiles(const transfer_job *job)
@@ -35,9 +38,6 @@ status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, tru
     uint32_t size;
     void *buf;
 
-    (void)context1;
-    (void)context2;
-    (void)resolver;
     job->source = NULL;
     job->target = NULL;
     job->mode_state = NULL;
@@ -48,10 +48,8 @@ status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, tru
     job->substitute = substitute;
     job->block_size = 0;
 
-    /* No path of the system compresses: the encoder is reached through its own functions.
-     * The substitution worker is not part of this engine, so such a job ends here rather than
-     * copying the bytes unchanged. */
-    if (job->compress || job->substitute)
+    /* No path of the system compresses: the encoder is reached through its own functions. */
+    if (job->compress)
         return STATUS_FAILED;
 
     if (job->decompress) {
@@ -62,6 +60,11 @@ status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, tru
         memset(st, 0, sizeof *st);
         job->mode_state = st;
         return STATUS_OK;
+    }
+
+    if (job->substitute) {
+        job->mode_state = substitute_state_create(context1, context2, resolver);
+        return job->mode_state != NULL ? STATUS_OK : STATUS_NO_MEMORY;
     }
 
     /* Under memory pressure a smaller block only slows the copy down. */
@@ -145,6 +148,11 @@ status_t transfer_loop(transfer_job *job, uint32_t budget, transfer_progress_fn 
             count = budget;
             rc = lzw_decode(job->source_bits, job->target_bits,
                             (lzw_decoder_state *)job->mode_state, &count);
+        } else if (job->substitute) {
+            asked = budget;
+            count = budget;
+            rc = substitute_variables(job->source, job->target,
+                                      (substitute_state *)job->mode_state, &count);
         } else {
             asked = job->block_size < budget ? job->block_size : budget;
             count = asked;
@@ -227,6 +235,44 @@ void transfer_teardown(transfer_job *job)
     job->mode_state = NULL;
 }
 
+status_t transfer_finish(transfer_job *job, const char *source_read, const char *target,
+                         transfer_progress_fn progress, int32_t user)
+{
+    status_t rc;
+
+    /* A stream that ended inside a token would lose the token's text without a word. */
+    if (job->substitute && ((substitute_state *)job->mode_state)->pending)
+        return STATUS_READ_ERROR;
+    rc = transfer_close_target(job, 1);
+    if (rc != STATUS_OK)
+        return rc;
+    rc = transfer_copy_times(job, source_read, target);
+    if (rc != STATUS_OK)
+        return rc;
+    /* The calls of one file add up to the space it takes on the target drive. */
+    if (progress != NULL)
+        progress(user, disk_allocation_size(target, job->running_total) - job->running_total);
+    return STATUS_OK;
+}
+
+status_t transfer_source_ended(transfer_job *job, truth_t *ended)
+{
+    int c;
+
+    c = fgetc(job->source);
+    if (c == EOF) {
+        if (ferror(job->source))
+            return STATUS_READ_ERROR;
+        *ended = 1;
+        return STATUS_OK;
+    }
+    /* Nothing is lost: the character goes back for whoever reads on. */
+    if (ungetc(c, job->source) == EOF)
+        return STATUS_READ_ERROR;
+    *ended = 0;
+    return STATUS_OK;
+}
+
 status_t transfer_single(const char *source, const char *target, int32_t first_volume,
                          truth_t append, truth_t compress, truth_t decompress,
                          truth_t substitute, char *label_base, const void *prompt_context,
@@ -237,14 +283,12 @@ status_t transfer_single(const char *source, const char *target, int32_t first_v
     transfer_job job;
     status_t rc;
 
-    (void)label_base;
-    (void)prompt_context;
-    (void)prompt;
     if (compress)
         return STATUS_FAILED;
-    /* Removable volume sets are not carried by this engine. */
     if (first_volume != 0)
-        return STATUS_FAILED;
+        return transfer_join(source, target, first_volume, append, decompress, substitute,
+                             label_base, prompt_context, prompt, progress, cancel, user,
+                             context1, context2, resolver);
 
     rc = transfer_setup(&job, append, 0, decompress, substitute, context1, context2, resolver);
     if (rc != STATUS_OK)
@@ -260,15 +304,7 @@ status_t transfer_single(const char *source, const char *target, int32_t first_v
     if (rc != STATUS_OK)
         goto done;
     (void)transfer_close_source(&job);
-    rc = transfer_close_target(&job, 1);
-    if (rc != STATUS_OK)
-        goto done;
-    rc = transfer_copy_times(&job, source, target);
-    if (rc != STATUS_OK)
-        goto done;
-    /* The calls of one file add up to the space it takes on the target drive. */
-    if (progress != NULL)
-        progress(user, disk_allocation_size(target, job.running_total) - job.running_total);
+    rc = transfer_finish(&job, source, target, progress, user);
 
 done:
     transfer_teardown(&job);
@@ -283,12 +319,17 @@ status_t transfer_file(const char *source, const char *target, truth_t append, t
                        int32_t context1, int32_t context2, transfer_resolver_fn resolver,
                        const uint32_t *limits)
 {
-    (void)piece_count;
-    (void)reserve;
-    (void)limits;
-    /* A split writes pieces onto removable volumes, which this engine does not carry. */
-    if (split)
-        return STATUS_FAILED;
+    char pieces[PATH_CAP];
+    uint32_t counter = 0;
+
+    if (split) {
+        /* The split names its pieces in the buffer it is given; the caller's stays as it is. */
+        if (!text_copy_fit(pieces, PATH_CAP, target))
+            return STATUS_WRITE_ERROR;
+        return transfer_split(source, pieces, first_volume, piece_count, reserve, append, codec,
+                              0, label_base, prompt_context, prompt, progress, cancel, user,
+                              limits, &counter);
+    }
     return transfer_single(source, target, first_volume, append, 0, codec, substitute,
                            label_base, prompt_context, prompt, progress, cancel, user, context1,
                            context2, resolver);

@@ -8,16 +8,13 @@
 #include "lzw/bitfile.h"
 #include "platform/status.h"
 
-/* Callbacks; each receives the caller's user value first. */
+#include "transfer/substitute.h"
+#include "transfer/volume.h"
+
+/* Callbacks; each receives the caller's user value first. The disk prompt (transfer_prompt_fn)
+ * is volume.h's, the variable resolver (transfer_resolver_fn) substitute.h's. */
 typedef void (*transfer_progress_fn)(int32_t user, uint32_t bytes);
 typedef status_t (*transfer_cancel_fn)(int32_t user);
-typedef void (*transfer_prompt_fn)(int32_t user, char *drive_root, const void *prompt_context,
-                                   int32_t volume, const char *platform, int32_t *cancel,
-                                   int32_t wrong_volume);
-typedef status_t (*transfer_resolver_fn)(int32_t context1, int32_t context2, const char *token,
-                                         char *buf, uint16_t cap, int32_t reserved1,
-                                         int32_t reserved2, const char *reserved3,
-                                         const char *reserved4);
 
 /* The plain copy's block: 48 KiB when memory allows, halved down to 384 bytes when it does
  * not. */
@@ -39,7 +36,8 @@ typedef struct transfer_job {
         bitfile *target_bits; /* decompress and compress modes */
     };
     void *mode_state;       /* plain: the block buffer; decompress: the decoder state
-                               (lzw_decoder_state); null before set-up */
+                               (lzw_decoder_state); substitute: the substitute_state; null
+                               before set-up */
     uint32_t running_total; /* bytes reported to progress for the current target */
     truth_t append;         /* open the target for appending instead of afresh */
     truth_t compress;       /* compress mode (always refused) */
@@ -49,10 +47,11 @@ typedef struct transfer_job {
 } transfer_job;
 
 /* Set the job up for one copy: a block buffer for a plain copy, a decoder state at the start
- * of a stream for a decompressing one. Every field is written first, so transfer_teardown may
+ * of a stream for a decompressing one, a substitution state with the resolver and its two
+ * contexts for a substituting one. Every field is written first, so transfer_teardown may
  * follow any result. Statuses: 0; 29 for compress mode (the encoder is reached through its own
- * functions) and for substitute mode, whose worker this engine does not carry; 5 when not
- * even a 384-byte block buffer, or no decoder state, can be had. */
+ * functions); 5 when not even a 384-byte block buffer, or no decoder or substitution state,
+ * can be had. */
 status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, truth_t decompress,
                         truth_t substitute, int32_t context1, int32_t context2,
                         transfer_resolver_fn resolver);
@@ -76,8 +75,10 @@ status_t transfer_copy_block(FILE *source, FILE *target, void *buf, uint32_t *co
  * and asking cancel after each one (both may be null). A decompressing loop counts the bytes
  * written since the target was opened: the decoder runs until the source has no bits left
  * for a code or the target's count reaches the budget, and progress receives the target's
- * growth since the last call. 0 when the budget is spent or the source has ended; a block's
- * failure (20, 21); the decoder's (5, 20, 21, 50); or cancel's non-zero result unchanged. */
+ * growth since the last call. A substituting loop filters the whole source in one call and
+ * reports the characters it consumed. 0 when the budget is spent or the source has ended; a
+ * block's failure (20, 21); the decoder's (5, 20, 21, 50); the filter's and the resolver's;
+ * or cancel's non-zero result unchanged. */
 status_t transfer_loop(transfer_job *job, uint32_t budget, transfer_progress_fn progress,
                        transfer_cancel_fn cancel, int32_t user);
 /* Close the source; the close of a file that was only read reports nothing. Always 0. */
@@ -96,16 +97,28 @@ status_t transfer_copy_times(transfer_job *job, const char *source, const char *
 void transfer_teardown(transfer_job *job);
 
 /* Copy one file to one target path; with decompress, expand the LZW stream of the source's
- * compressed name (_SETUP.EXE for SETUP.EXE) into the target. first_volume 0 copies between
- * ordinary files; volumes (first_volume not 0) are refused with 29, as are compress (before
- * anything else) and substitute. Progress receives each block (a decompressing copy: the
- * bytes written), then the slack up to whole clusters of the target drive, so that one file's
- * calls add up to the space it occupies there. Statuses: 0; 29; 5 (no block buffer, no
- * decoder state or table); 22 (source cannot be opened); 21 (target cannot be opened, written
- * or closed); 20 (source cannot be read; a compressed source shorter than three bytes); 50 (a
- * compressed source that holds no LZW stream); cancel's non-zero result; file_copy_times'
- * failure. A target that was opened keeps what was written to it; the source is never
- * changed. */
+ * compressed name (_SETUP.EXE for SETUP.EXE) into the target; with substitute, expand its
+ * %NAME% tokens through resolver. first_volume 0 copies between ordinary files. Otherwise the
+ * source is read from removable volumes, starting with the one of that number: source names
+ * the file, which is looked for under its name on the volume (volume_name_on_volume); when it
+ * is not there, the file is a set of pieces (volume_next_piece_name; a decompressing join
+ * reads the pieces of the compressed file, volume_next_compressed_piece_name), the first on
+ * this volume, each further one on the next volume, the last (piece character 0) on the
+ * volume after the last numbered piece, all joined into the one target; each volume is asked
+ * for through volume_prompt with label_base, prompt_context and prompt. The decoder and the
+ * filter go on from piece to piece, so a code or a token cut by the end of a piece continues
+ * in the next. source itself is never written: the piece names are formed in a copy of it.
+ * Compress is refused with 29 before anything else. Progress receives each block (a
+ * decompressing copy: the bytes written), then the slack up to whole clusters of the target
+ * drive, so that one file's calls add up to the space it occupies there. Statuses: 0; 29;
+ * 5 (no block buffer, no decoder or substitution state, no decoder table); 22 (the source, or
+ * in a set the last piece, cannot be opened); 21 (target cannot be opened, written or
+ * closed); 20 (source cannot be read; a compressed source shorter than three bytes; a
+ * substituted stream that ends inside a token or after a single %); 50 (a compressed source
+ * that holds no LZW stream); 8 (the user cancelled a disk prompt); without a prompt callback,
+ * a volume check's 22 or 29; the filter's and the resolver's failures; cancel's non-zero
+ * result; file_copy_times' failure. A target that was opened keeps what was written to it;
+ * the source is never changed. */
 status_t transfer_single(const char *source, const char *target, int32_t first_volume,
                          truth_t append, truth_t compress, truth_t decompress,
                          truth_t substitute, char *label_base, const void *prompt_context,
@@ -113,10 +126,40 @@ status_t transfer_single(const char *source, const char *target, int32_t first_v
                          transfer_cancel_fn cancel, int32_t user, int32_t context1,
                          int32_t context2, transfer_resolver_fn resolver);
 
+/* Spread source over piece_count pieces on removable volumes first_volume, first_volume + 1,
+ * ... (each asked for with volume_prompt, writing: a blank disk gets the label). target
+ * [in,out] is a PATH_CAP buffer with the file's name; it is rewritten in place to each
+ * piece's name (volume_next_piece_name) and holds the last one's afterwards. One piece keeps
+ * the file's own name. Each piece takes at most its budget: limits[*piece_counter] when a
+ * limits table is given, otherwise the volume's free bytes less reserve (none when the volume
+ * has less free than the reserve). *piece_counter [in,out] counts the pieces written (null:
+ * counted from 0 and not passed back).
+ * first_volume 0 writes one piece to target itself, no volume involved, with no limit but the
+ * table's. The last piece must take the rest of the source: a source that has not ended after
+ * it fails with 21, since the set would lack its end; a piece that begins after the end of the
+ * source is written empty.
+ * decompress: the pieces hold the expansion of the source's compressed name.
+ * Refused before anything is written: compress (29, at set-up), more than one piece from
+ * volume 0 (29: no join could read them back), a piece count of 0 or more than the piece
+ * characters allow (21, see volume_pieces_fit), a target name longer than PATH_CAP - 1 (21).
+ * Statuses otherwise: 0; 5; 22 (source cannot be opened); 21 (a piece cannot be opened,
+ * written or closed, or the source outlasts the last piece); 20; 50 (decompress: no LZW
+ * stream); 8 (the user cancelled);
+ * without a prompt callback, a volume check's 22 or 29; volume_free_bytes' failures; cancel's
+ * non-zero result; file_copy_times' failure. The pieces written stay on their volumes; the
+ * source is never changed. No progress call for cluster slack. */
+status_t transfer_split(const char *source, char *target, int32_t first_volume,
+                        uint32_t piece_count, uint32_t reserve, truth_t append, truth_t compress,
+                        truth_t decompress, char *label_base, const void *prompt_context,
+                        transfer_prompt_fn prompt, transfer_progress_fn progress,
+                        transfer_cancel_fn cancel, int32_t user, const uint32_t *limits,
+                        uint32_t *piece_counter);
+
 /* The engine's entry: every option in one list. split 0 copies through transfer_single with
- * codec as its decompress flag (codec 1 expands the source's compressed name); a split across
- * volumes is refused with 29 (a compressing split would be refused so in any case).
- * piece_count, reserve and limits belong to the split. */
+ * codec as its decompress flag (codec 1 expands the source's compressed name); split 1
+ * through transfer_split with codec as its compress flag (refused with 29), a piece counter of
+ * its own starting at 0, and a copy of target, so target is never written. piece_count,
+ * reserve and limits belong to the split; substitute and the resolver to transfer_single. */
 status_t transfer_file(const char *source, const char *target, truth_t append, truth_t codec,
                        truth_t split, truth_t substitute, int32_t first_volume,
                        uint32_t piece_count, uint32_t reserve, char *label_base,

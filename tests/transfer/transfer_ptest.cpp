@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "platform/os.h"
+#include "platform/path.h"
+#include "platform/text.h"
 #include "support/workstation.h"
 #include "transfer/transfer.h"
 
@@ -137,11 +139,14 @@ TEST_F(TransferTest, FailuresToOpenAndRefusedModes)
                                 NULL, NULL, 0, 0, 0, NULL, NULL)},
         {"compress", transfer_single(src.c_str(), dst.c_str(), 0, 0, 1, 0, 0, label, "", NULL,
                                      NULL, NULL, 0, 0, 0, NULL)},
-        {"volumes", transfer_single(src.c_str(), dst.c_str(), 1, 0, 0, 0, 0, label, "", NULL,
-                                    NULL, NULL, 0, 0, 0, NULL)},
+        {"a volume that cannot be read, and nobody to ask for it",
+         (text_copy_fit(volume_drive_root(), PATH_CAP, "Q:\\"),
+          transfer_single(src.c_str(), dst.c_str(), 1, 0, 0, 0, 0, label, "", NULL, NULL, NULL,
+                          0, 0, 0, NULL))},
     };
     const status_t expected[] = {STATUS_NOT_FOUND, STATUS_WRITE_ERROR, STATUS_NOT_FOUND,
                                  STATUS_FAILED,    STATUS_FAILED,      STATUS_FAILED};
+    ASSERT_TRUE(text_copy_fit(volume_drive_root(), PATH_CAP, "A:\\"));
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; i++)
         EXPECT_EQ(rows[i].rc, expected[i]) << rows[i].what;
     std::string got;

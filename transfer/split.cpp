@@ -1,0 +1,122 @@
+/* The split: one source file spread over pieces on consecutive removable volumes. */
+#include "platform/path.h"
+#include "platform/text.h"
+#include "transfer/transfer_internal.h"
+
+/* What can be refused before a volume is asked for or a byte written. */
+static status_t transfer_split_check(const char *target, int32_t first_volume, uint32_t count)
+{
+    /* Pieces beside an ordinary target would carry names that no join looks for. */
+    if (first_volume == 0 && count > 1)
+        return STATUS_FAILED;
+    if (first_volume > 0 && count > 1 && count - 1 > (uint32_t)(INT32_MAX - first_volume))
+        return STATUS_FAILED;
+    /* Refused now rather than after nine volumes, when the tenth piece's name would hold a
+     * colon; and no count of 0, which would hold nothing of the source. */
+    if (target == NULL || text_length(target) >= PATH_CAP || !volume_pieces_fit(target, count))
+        return STATUS_WRITE_ERROR;
+    return STATUS_OK;
+}
+
+/* A piece's budget: the limits table's entry, or what the volume can take above the reserve. */
+static uint32_t transfer_split_budget(const uint32_t *limits, uint32_t index, uint32_t free_bytes,
+                                      uint32_t reserve)
+{
+    if (limits != NULL)
+        return limits[index];
+    /* A volume that holds less than the reserve takes nothing, rather than a budget that
+     * wraps round to four gigabytes. */
+    return free_bytes > reserve ? free_bytes - reserve : 0;
+}
+
+status_t transfer_split(const char *source, char *target, int32_t first_volume,
+                        uint32_t piece_count, uint32_t reserve, truth_t append, truth_t compress,
+                        truth_t decompress, char *label_base, const void *prompt_context,
+                        transfer_prompt_fn prompt, transfer_progress_fn progress,
+                        transfer_cancel_fn cancel, int32_t user, const uint32_t *limits,
+                        uint32_t *piece_counter)
+{
+    transfer_job job;
+    char on_volume[PATH_CAP]; /* the piece written: its name on the volume in the drive */
+    const char *piece;        /* on_volume, or without volumes the target itself */
+    uint32_t counter = 0;
+    uint32_t *pieces_done = piece_counter != NULL ? piece_counter : &counter;
+    uint32_t remaining = piece_count;
+    int32_t volume = first_volume;
+    uint32_t free_bytes;
+    truth_t ended;
+    status_t rc;
+
+    rc = transfer_setup(&job, append, compress, decompress, 0, 0, 0, NULL);
+    if (rc != STATUS_OK)
+        goto done;
+    rc = transfer_split_check(target, first_volume, piece_count);
+    if (rc != STATUS_OK)
+        goto done;
+    if (volume != 0) {
+        rc = volume_prompt(label_base, prompt_context, volume, 1, prompt, user, 0);
+        if (rc != STATUS_OK)
+            goto done;
+    }
+    rc = transfer_open_source(&job, source);
+    if (rc != STATUS_OK)
+        goto done;
+    piece = target;
+    if (volume != 0) {
+        if (piece_count > 1)
+            volume_next_piece_name(target, 1, 0);
+        if (!volume_name_on_volume(target, on_volume)) {
+            rc = STATUS_WRITE_ERROR;
+            goto done;
+        }
+        piece = on_volume;
+    }
+
+    for (;;) {
+        (void)transfer_prepare_target(&job, source, piece);
+        rc = transfer_open_target(&job, piece);
+        if (rc != STATUS_OK)
+            goto done;
+        free_bytes = TRANSFER_NO_LIMIT;
+        if (volume != 0) {
+            rc = volume_free_bytes(piece, &free_bytes);
+            if (rc != STATUS_OK)
+                goto done;
+        }
+        rc = transfer_loop(&job, transfer_split_budget(limits, *pieces_done, free_bytes, reserve),
+                           progress, cancel, user);
+        if (rc != STATUS_OK)
+            goto done;
+        rc = transfer_close_target(&job, remaining <= 1);
+        if (rc != STATUS_OK)
+            goto done;
+        rc = transfer_copy_times(&job, source, piece);
+        if (rc != STATUS_OK)
+            goto done;
+        remaining--;
+        (*pieces_done)++;
+        if (remaining == 0)
+            break;
+        volume++;
+        volume_next_piece_name(target, 0, remaining == 1);
+        rc = volume_prompt(label_base, prompt_context, volume, 1, prompt, user, 0);
+        if (rc != STATUS_OK)
+            goto done;
+        if (!volume_name_on_volume(target, on_volume)) {
+            rc = STATUS_WRITE_ERROR;
+            goto done;
+        }
+    }
+
+    /* A set whose last piece ends before the source does would pass for whole. */
+    rc = transfer_source_ended(&job, &ended);
+    if (rc == STATUS_OK && !ended)
+        rc = STATUS_WRITE_ERROR;
+    if (rc != STATUS_OK)
+        goto done;
+    (void)transfer_close_source(&job);
+
+done:
+    transfer_teardown(&job);
+    return rc;
+}

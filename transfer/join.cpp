@@ -1,4 +1,6 @@
 /* The join: one target file read from removable volumes, whole or piece by piece. */
+#include "lzw/lzw_decoder.h"
+#include "lzw/lzw_format.h"
 #include "platform/path.h"
 #include "platform/text.h"
 #include "transfer/transfer_internal.h"
@@ -22,13 +24,59 @@ static status_t transfer_join_open(transfer_job *job, const char *name, char *on
     return transfer_open_source(job, on_volume);
 }
 
-/* Read the open source to its end into the target, and close it. */
-static status_t transfer_join_piece(transfer_job *job, transfer_progress_fn progress,
-                                    transfer_cancel_fn cancel, int32_t user)
+/* The bytes that hold a compressed stream's header and first code. */
+#define TRANSFER_JOIN_START_BYTES ((LZW_HEADER_BITS + LZW_MIN_WIDTH + 7) / 8)
+
+/* The start of a compressed stream, gathered from pieces that hold less of it. */
+typedef struct transfer_join_start {
+    bitfile_bits bits; /* the bytes gathered, pending at the top of the accumulator */
+    uint32_t count;    /* how many */
+} transfer_join_start;
+
+/* Whether a decompressing join still has to begin its stream. */
+static truth_t transfer_join_unbegun(const transfer_job *job)
 {
+    return job->decompress &&
+           ((const lzw_decoder_state *)job->mode_state)->phase == LZW_DECODE_NEW;
+}
+
+/* The decoder reads the stream's header and first code from the one input it is given, and
+ * a piece that ends inside them would make it fail; a set may begin with such pieces (a first
+ * volume that had no room). Their bytes are gathered here and handed to the decoder as bits
+ * pending in the piece that completes them. *ready [out]: the decoder can run on the open
+ * source; 0 when it ended first. 20 when it broke off. */
+static status_t transfer_join_gather(transfer_job *job, transfer_join_start *start,
+                                     truth_t *ready)
+{
+    uint8_t byte;
+
+    *ready = 1;
+    if (!transfer_join_unbegun(job))
+        return STATUS_OK;
+    while (start->count < TRANSFER_JOIN_START_BYTES) {
+        if (!bitfile_read_byte(job->source_bits, &byte)) {
+            *ready = 0;
+            return bitfile_read_failed(job->source_bits) ? STATUS_READ_ERROR : STATUS_OK;
+        }
+        start->bits.accumulator |= (uint32_t)byte << (start->bits.fill_position - 7);
+        start->bits.fill_position -= 8;
+        start->count++;
+    }
+    bitfile_load_bits(job->source_bits, &start->bits);
+    return STATUS_OK;
+}
+
+/* Read the open source to its end into the target, and close it. */
+static status_t transfer_join_piece(transfer_job *job, transfer_join_start *start,
+                                    transfer_progress_fn progress, transfer_cancel_fn cancel,
+                                    int32_t user)
+{
+    truth_t ready;
     status_t rc;
 
-    rc = transfer_loop(job, TRANSFER_NO_LIMIT, progress, cancel, user);
+    rc = transfer_join_gather(job, start, &ready);
+    if (rc == STATUS_OK && ready)
+        rc = transfer_loop(job, TRANSFER_NO_LIMIT, progress, cancel, user);
     if (rc != STATUS_OK)
         return rc;
     return transfer_close_source(job);
@@ -45,6 +93,7 @@ status_t transfer_join(const char *source, const char *target, int32_t first_vol
     char on_volume[PATH_CAP]; /* the file read: its name on the volume in the drive */
     int32_t volume = first_volume;
     truth_t pieces = 0;
+    transfer_join_start start = {{31, 31, 0}, 0};
     status_t rc;
 
     rc = transfer_setup(&job, append, 0, decompress, substitute, context1, context2, resolver);
@@ -69,7 +118,7 @@ status_t transfer_join(const char *source, const char *target, int32_t first_vol
     rc = transfer_open_target(&job, target);
     if (rc != STATUS_OK)
         goto done;
-    rc = transfer_join_piece(&job, progress, cancel, user);
+    rc = transfer_join_piece(&job, &start, progress, cancel, user);
     if (rc != STATUS_OK)
         goto done;
 
@@ -96,9 +145,14 @@ status_t transfer_join(const char *source, const char *target, int32_t first_vol
                 goto done;
             pieces = 0;
         }
-        rc = transfer_join_piece(&job, progress, cancel, user);
+        rc = transfer_join_piece(&job, &start, progress, cancel, user);
         if (rc != STATUS_OK)
             goto done;
+    }
+    /* Too short to hold the stream's first code: what the decoder says of such a file. */
+    if (transfer_join_unbegun(&job)) {
+        rc = STATUS_READ_ERROR;
+        goto done;
     }
     rc = transfer_finish(&job, on_volume, target, progress, user);
 

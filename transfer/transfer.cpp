@@ -257,8 +257,16 @@ status_t transfer_finish(transfer_job *job, const char *source_read, const char 
 
 status_t transfer_source_ended(transfer_job *job, truth_t *ended)
 {
+    int32_t phase;
     int c;
 
+    if (job->decompress) {
+        /* The decoder pauses for input only at the end of its source (a read error fails the
+         * call); paused for room in the target, it has more to write. */
+        phase = ((lzw_decoder_state *)job->mode_state)->phase;
+        *ended = phase == LZW_DECODE_INPUT || phase == LZW_DECODE_INPUT_RESET;
+        return STATUS_OK;
+    }
     c = fgetc(job->source);
     if (c == EOF) {
         if (ferror(job->source))

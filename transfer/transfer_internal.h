@@ -21,7 +21,8 @@ status_t transfer_finish(transfer_job *job, const char *source_read, const char 
                          transfer_progress_fn progress, int32_t user);
 
 /* Whether the job's source has nothing more to give, without losing what it has: *ended
- * [out]. 0, or 20 when the source reports a read error. */
+ * [out]; in decompress mode, whether the decoder stopped at the end of its input rather than
+ * for room in the target. 0, or 20 when the source reports a read error. */
 status_t transfer_source_ended(transfer_job *job, truth_t *ended);
 
 #endif

@@ -3,185 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
-#include <filesystem>
-#include <functional>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "platform/os.h"
-#include "platform/path.h"
-#include "platform/text.h"
-#include "sim/sim.h"
-#include "support/workstation.h"
-#include "transfer/transfer.h"
+#include "support/fault_sweep.h"
+#include "transfer/floppies.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-/* One call of the disk prompt as the user saw it. */
-struct Prompt {
-    int volume;
-    int wrong;
-    std::string root;
-    bool operator==(const Prompt &o) const
-    {
-        return volume == o.volume && wrong == o.wrong && root == o.root;
-    }
-};
-std::ostream &operator<<(std::ostream &os, const Prompt &p)
-{
-    return os << "{" << p.volume << ", wrong " << p.wrong << ", " << p.root << "}";
-}
-
-/* The user at the prompt: by default puts in the disk of the volume asked for (a blank one
- * the first time), and gives up after a number of calls for one volume. A script, when set,
- * answers the next calls instead. */
-typedef std::function<void(int volume, char *root, int32_t *cancel)> Answer;
-
-struct Desk {
-    std::map<int, std::string> disks; /* volume number -> the folder of its disk */
-    std::map<int, DWORD> clusters;    /* a disk's size in 512-byte clusters (default 20) */
-    std::vector<Prompt> prompts;
-    std::deque<Answer> script;
-    int give_up_after = 6;
-
-    std::string disk(int volume)
-    {
-        auto it = disks.find(volume);
-        if (it == disks.end())
-            it = disks.emplace(volume, sim_make_temp_dir()).first;
-        return it->second;
-    }
-    void insert(char drive, int volume)
-    {
-        DWORD n = clusters.count(volume) ? clusters[volume] : 20;
-        ASSERT_TRUE(sim_insert_medium(drive, disk(volume).c_str(), 1, 512, n));
-    }
-    std::string label(int volume)
-    {
-        return sim_medium_label(disk(volume));
-    }
-};
-
-Desk *g_desk;
-
-void user_prompt(int32_t user, char *root, const void *context, int32_t volume,
-                 const char *platform, int32_t *cancel, int32_t wrong)
-{
-    EXPECT_EQ(user, 31);
-    EXPECT_STREQ((const char *)context, "prompt context");
-    EXPECT_STREQ(platform, "Windows 32");
-    EXPECT_EQ(*cancel, 0);
-    Desk &d = *g_desk;
-    d.prompts.push_back(Prompt{volume, wrong, root});
-    if (!d.script.empty()) {
-        Answer a = d.script.front();
-        d.script.pop_front();
-        a(volume, root, cancel);
-        return;
-    }
-    int asked = (int)std::count_if(d.prompts.begin(), d.prompts.end(),
-                                   [&](const Prompt &p) { return p.volume == volume; });
-    if (asked > d.give_up_after) {
-        *cancel = 1;
-        return;
-    }
-    d.insert(root[0], volume);
-}
-
-std::vector<uint32_t> g_progress;
-void record_progress(int32_t user, uint32_t bytes)
-{
-    EXPECT_EQ(user, 31);
-    g_progress.push_back(bytes);
-}
-
-std::string bytes_of(size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char &c : s)
-        c = (char)(gen() & 0xFF);
-    return s;
-}
-
-uint64_t sum(const std::vector<uint32_t> &v)
-{
-    uint64_t s = 0;
-    for (uint32_t x : v)
-        s += x;
-    return s;
-}
-
-status_t resolve(int32_t, int32_t, const char *token, char *buf, uint16_t, int32_t, int32_t,
-                 const char *, const char *)
-{
-    std::string v = std::string("[") + (token + 1);
-    v.back() = ']';
-    memcpy(buf, v.c_str(), v.size() + 1);
-    return STATUS_OK;
-}
-
-class Floppies : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = ws_fresh();
-        sim_add_drive('A', DRIVE_REMOVABLE, NULL);
-        ASSERT_TRUE(text_copy_fit(volume_drive_root(), PATH_CAP, "A:\\"));
-        g_desk = &desk;
-        g_progress.clear();
-        src = ws_join(dir, "SETUP.EXE");
-        dst = ws_join(dir, "JOINED.EXE");
-    }
-    void TearDown() override
-    {
-        g_desk = NULL;
-        EXPECT_EQ(sim_open_files(), 0);
-        EXPECT_EQ(sim_live_blocks(), 0);
-    }
-
-    status_t split(const char *name, int32_t first, uint32_t count, const char *base = "DISK",
-                   uint32_t reserve = 0, const uint32_t *limits = NULL, uint32_t *counter = NULL)
-    {
-        EXPECT_TRUE(text_copy_fit(target, PATH_CAP, name));
-        EXPECT_TRUE(text_copy_fit(label_base, PATH_CAP, base));
-        return transfer_split(src.c_str(), target, first, count, reserve, 0, 0, 0, label_base,
-                              "prompt context", user_prompt, record_progress, NULL, 31, limits,
-                              counter);
-    }
-    status_t join(const char *name, int32_t first, const char *base = "DISK",
-                  truth_t substitute = 0)
-    {
-        EXPECT_TRUE(text_copy_fit(label_base, PATH_CAP, base));
-        return transfer_single(name, dst.c_str(), first, 0, 0, 0, substitute, label_base,
-                               "prompt context", user_prompt, record_progress, NULL, 31, 0, 0,
-                               resolve);
-    }
-    std::string joined()
-    {
-        std::string s;
-        return ws_read_file(dst, &s) ? s : "<absent>";
-    }
-    /* The files of a disk, by name, with their sizes. */
-    std::map<std::string, uint64_t> files_on(int volume)
-    {
-        std::map<std::string, uint64_t> out;
-        for (const auto &e : fs::directory_iterator(desk.disk(volume)))
-            if (e.path().filename() != SIM_LABEL_FILE)
-                out[e.path().filename().string()] = e.file_size();
-        return out;
-    }
-
-    Desk desk;
-    std::string dir, src, dst;
-    char target[PATH_CAP];
-    char label_base[PATH_CAP];
-};
+using namespace floppies;
 
 TEST_F(Floppies, ThreePiecesOnThreeLabelledDisksAndBack)
 {
@@ -411,6 +242,33 @@ TEST_F(Floppies, ATokenCutAtEveryByteBetweenTwoPiecesJoinsAsOneFile)
     sim_eject_medium('A');
     EXPECT_EQ(join("TEXT.INI", 1, "DISK", 1), STATUS_READ_ERROR);
     EXPECT_EQ(joined(), "x=");
+}
+
+TEST_F(Floppies, SubstitutedRoundTripsOverEveryPieceCount)
+{
+    std::string text;
+    for (int i = 0; text.size() < 9000; i++)
+        text += "line " + std::to_string(i) + ": %VAR" + std::to_string(i % 7) + "% at 100%%\r\n";
+    ASSERT_TRUE(ws_write_file(src, text));
+    for (uint32_t n = 1; n <= 10; n++) {
+        for (DWORD clusters : {2u, 19u}) {
+            SCOPED_TRACE(std::to_string(n) + " pieces, disks of " + std::to_string(clusters) +
+                         " clusters");
+            desk = Desk();
+            sim_eject_medium('A');
+            /* Disks that hold an n-th of the text, the last the rest. */
+            uint32_t budget = (uint32_t)text.size() / n;
+            budget = budget < clusters * 512 ? budget : clusters * 512;
+            std::vector<uint32_t> limits(n, budget);
+            limits[n - 1] = (uint32_t)text.size() - budget * (n - 1);
+            for (uint32_t v = 1; v <= n; v++)
+                desk.clusters[(int)v] = (limits[v - 1] + 511) / 512 + 1;
+            ASSERT_EQ(split("TEXT.INI", 1, n, "DISK", 0, limits.data()), STATUS_OK);
+            sim_eject_medium('A');
+            ASSERT_EQ(join("TEXT.INI", 1, "DISK", 1), STATUS_OK);
+            EXPECT_EQ(joined(), expanded(text));
+        }
+    }
 }
 
 TEST_F(Floppies, ASourceThatOutlastsItsPiecesFailsAndKeepsWhatWasWritten)
@@ -646,32 +504,6 @@ TEST_F(Floppies, WhateverThePromptWritesStaysInsideTheRootBuffer)
     EXPECT_EQ(desk.label(1), "DISK 1");
 }
 
-/* A platform family's faults over a copy, from the first call on, once and from then on,
- * until a run meets none. */
-template <typename Prepare, typename Op, typename Check>
-void sweep(sim_family family, Prepare prepare, Op op, Check check)
-{
-    for (int persistent = 0; persistent < 2; persistent++) {
-        for (unsigned nth = 1;; nth++) {
-            SCOPED_TRACE("family " + std::to_string(family) + " call " + std::to_string(nth) +
-                         (persistent ? " on" : " once"));
-            prepare();
-            sim_fault(family, nth, persistent != 0, 0);
-            status_t rc = op();
-            bool fired = sim_fault_fired(family) > 0;
-            sim_fault_clear();
-            EXPECT_EQ(sim_open_files(), 0);
-            EXPECT_EQ(sim_live_blocks(), 0);
-            check(rc, fired);
-            if (!fired) {
-                EXPECT_EQ(rc, STATUS_OK);
-                break;
-            }
-            ASSERT_LT(nth, 400u);
-        }
-    }
-}
-
 /* What a fault of each family may end a copy with (besides success, where the family's
  * failure has a fallback or is not examined). */
 std::vector<status_t> fault_statuses(sim_family family)
@@ -696,7 +528,7 @@ TEST_F(Floppies, FaultSweepOverASplit)
 {
     const std::string data = bytes_of(25000, 16);
     for (sim_family family : kCopyFamilies) {
-        sweep(
+        fault_sweep(
             family,
             [&] {
                 desk = Desk();
@@ -727,7 +559,7 @@ TEST_F(Floppies, FaultSweepOverAJoin)
     ASSERT_EQ(split("SETUP.EXE", 1, 3), STATUS_OK);
     const Desk made = desk;
     for (sim_family family : kCopyFamilies) {
-        sweep(
+        fault_sweep(
             family,
             [&] {
                 desk.prompts.clear();

@@ -20,6 +20,7 @@ substitute_state *substitute_state_create(int32_t context1, int32_t context2,
     st->context2 = context2;
     st->resolver = resolver;
     st->pending_token[0] = '\0';
+    st->pending_length = 0;
     st->pending = 0;
     return st;
 }
@@ -84,10 +85,12 @@ static status_t substitute_collect(FILE *input, FILE *output, substitute_state *
     return substitute_resolve(st, token, output);
 }
 
-/* Keep a cut token for the next input. */
-static status_t substitute_keep(substitute_state *st, const char *token)
+/* Keep a cut token of len characters for the next input. */
+static status_t substitute_keep(substitute_state *st, const char *token, uint16_t len)
 {
-    (void)text_copy_fit(st->pending_token, SUBSTITUTE_BUF_CAP, token);
+    memcpy(st->pending_token, token, len);
+    st->pending_token[len] = '\0';
+    st->pending_length = len;
     st->pending = 1;
     return STATUS_OK;
 }
@@ -103,15 +106,16 @@ static status_t substitute_resume(FILE *input, FILE *output, substitute_state *s
     status_t rc;
     int c;
 
-    (void)text_copy_fit(token, SUBSTITUTE_BUF_CAP, st->pending_token);
+    len = st->pending_length;
+    memcpy(token, st->pending_token, len);
     st->pending_token[0] = '\0';
-    len = text_length(token);
+    st->pending_length = 0;
     if (len == 0) {
         /* The input ended just after a single %: a second one, or a name. */
         c = fgetc(input);
         if (c == EOF) {
             rc = substitute_at_end(input);
-            return rc != STATUS_OK ? rc : substitute_keep(st, "");
+            return rc != STATUS_OK ? rc : substitute_keep(st, "", 0);
         }
         (*count)++;
         if (c == '%') {
@@ -126,7 +130,7 @@ static status_t substitute_resume(FILE *input, FILE *output, substitute_state *s
     }
     rc = substitute_collect(input, output, st, token, &len, count);
     if (rc == SUBSTITUTE_CUT)
-        return substitute_keep(st, token);
+        return substitute_keep(st, token, len);
     if (rc == STATUS_OK)
         st->pending = 0;
     return rc;
@@ -159,7 +163,7 @@ status_t substitute_variables(FILE *input, FILE *output, substitute_state *st, u
         c = fgetc(input);
         if (c == EOF) {
             rc = substitute_at_end(input);
-            return rc != STATUS_OK ? rc : substitute_keep(st, "");
+            return rc != STATUS_OK ? rc : substitute_keep(st, "", 0);
         }
         if (c == '%') {
             (*count)++;
@@ -176,7 +180,7 @@ status_t substitute_variables(FILE *input, FILE *output, substitute_state *st, u
         len = 1;
         rc = substitute_collect(input, output, st, token, &len, count);
         if (rc == SUBSTITUTE_CUT)
-            return substitute_keep(st, token);
+            return substitute_keep(st, token, len);
         if (rc != STATUS_OK)
             return rc;
     }

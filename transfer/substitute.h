@@ -31,6 +31,7 @@ typedef struct substitute_state {
     transfer_resolver_fn resolver;         /* null: every token fails with 29 */
     char pending_token[SUBSTITUTE_BUF_CAP]; /* the token begun so far, from its opening %; empty
                                                when the input ended just after a single % */
+    uint16_t pending_length;               /* its characters (a name may hold a NUL byte) */
     truth_t pending;                       /* the last input ended inside a token or after a
                                               single % */
 } substitute_state;

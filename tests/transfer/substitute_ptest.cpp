@@ -148,6 +148,8 @@ TEST_F(Substitute, TokensCutBetweenInputs)
         {{"a%H", "OM", "E%b"}, "aC:\\Vb", {"%HOME%"}},
         {{"a%HO", "", "ME%b"}, "aC:\\Vb", {"%HOME%"}},
         {{"a%", "", "HOME%b"}, "aC:\\Vb", {"%HOME%"}},
+        /* A NUL byte inside a cut name is kept with it (the resolver sees the text up to it). */
+        {{std::string("%A\0", 3), "B%c"}, "<%A>c", {"%A"}},
     };
     for (const Row &row : rows) {
         std::string what = row.inputs[0] + " | " + row.inputs[1];

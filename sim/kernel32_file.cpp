@@ -23,6 +23,11 @@ static BOOL file_result(const char *name, const std::string &args, DWORD error)
     return TRUE;
 }
 
+BOOL fs_call_result(const char *name, const std::string &args, DWORD error)
+{
+    return file_result(name, args, error);
+}
+
 static uint64_t file_size(const std::string &host)
 {
     struct stat st;

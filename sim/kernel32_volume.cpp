@@ -6,17 +6,6 @@
 #define VOLUME_ERROR_BAD_LENGTH 24L
 #define VOLUME_ERROR_DIR_NOT_ROOT 144L
 
-static BOOL volume_result(const char *name, const std::string &args, DWORD error)
-{
-    if (error != 0) {
-        simi_set_last_error(error);
-        simi_log(name, args, "FALSE GLE " + simi_num(error));
-        return FALSE;
-    }
-    simi_log(name, args, "TRUE");
-    return TRUE;
-}
-
 /* The drive of a volume root ("X:\" or "X:") ready with a medium, and the host folder of its
  * root. A drive without medium gives ERROR_NOT_READY, as Windows documents (Wine reads such a
  * floppy drive as a volume with an empty label). */
@@ -53,19 +42,19 @@ BOOL GetVolumeInformationA(LPCSTR root, LPSTR label, DWORD label_size, LPDWORD s
     std::string args = simi_q(root) + ", " + simi_num(label_size) + ", " + simi_num(fs_size);
     int fault = 0;
     if (simi_fault(SIM_VOLUME, ERROR_NOT_READY, &fault))
-        return volume_result("GetVolumeInformationA", args, (DWORD)fault);
+        return fs_call_result("GetVolumeInformationA", args, (DWORD)fault);
     char letter = 0;
     std::string host_root;
     DWORD error = volume_root(root, &letter, &host_root, ERROR_PATH_NOT_FOUND);
     if (error != 0)
-        return volume_result("GetVolumeInformationA", args, error);
+        return fs_call_result("GetVolumeInformationA", args, error);
     simi_drive d;
     simi_drive_get(letter, &d);
     bool cd = d.type == DRIVE_CDROM;
     std::string fs = cd ? "CDFS" : "NTFS";
     std::string stored = sim_medium_label(host_root);
     if (!volume_copy_out(label, label_size, stored) || !volume_copy_out(fs_name, fs_size, fs))
-        return volume_result("GetVolumeInformationA", args, VOLUME_ERROR_BAD_LENGTH);
+        return fs_call_result("GetVolumeInformationA", args, VOLUME_ERROR_BAD_LENGTH);
     if (serial != NULL)
         *serial = (DWORD)letter << 24;
     if (max_component != NULL)
@@ -81,14 +70,14 @@ BOOL SetVolumeLabelA(LPCSTR root, LPCSTR label)
     std::string args = simi_q(root) + ", " + simi_q(label);
     int fault = 0;
     if (simi_fault(SIM_VOLUME, ERROR_NOT_READY, &fault))
-        return volume_result("SetVolumeLabelA", args, (DWORD)fault);
+        return fs_call_result("SetVolumeLabelA", args, (DWORD)fault);
     char letter = 0;
     std::string host_root;
     DWORD error = volume_root(root, &letter, &host_root, ERROR_NOT_READY);
     if (error != 0)
-        return volume_result("SetVolumeLabelA", args, error);
+        return fs_call_result("SetVolumeLabelA", args, error);
     /* A label that is empty, or NULL, deletes the label. */
     if (!sim_set_medium_label(host_root, label))
-        return volume_result("SetVolumeLabelA", args, ERROR_ACCESS_DENIED);
-    return volume_result("SetVolumeLabelA", args, 0);
+        return fs_call_result("SetVolumeLabelA", args, ERROR_ACCESS_DENIED);
+    return fs_call_result("SetVolumeLabelA", args, 0);
 }

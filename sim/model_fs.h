@@ -38,6 +38,8 @@ bool fs_is_busy(const std::string &host);
 bool fs_drive_geometry(char letter, DWORD geometry[4]);
 /* The drive letter a volume root names ("X:", "X:\...", NULL or "\" for C:); false for none. */
 bool fs_root_letter(LPCSTR root, char *letter);
+/* A file or volume call's end: logged, and with an error also the last error and FALSE. */
+BOOL fs_call_result(const char *name, const std::string &args, DWORD error);
 /* Clusters that a file of size bytes takes with clusters of cluster_bytes (0: none). */
 uint64_t fs_clusters_of(uint64_t cluster_bytes, uint64_t size);
 

@@ -24,11 +24,12 @@ struct ws_drives {
     std::string blank;    /* F:\ holding a medium without label */
     std::string empty;    /* B:\ without medium */
 };
-/* The removable drives, with none of the files an earlier test left in the roots of their
- * media. False when the platform has no such drives (the test then skips). On the simulation
- * fresh floppy disks (2847 clusters of 512 bytes); under Wine the drives that
- * cmake/wine-test.sh gives its prefix, where a label, read when the Wine server starts, stays
- * as it was for the whole run (a test that changes one puts it back). */
+/* The removable drives. False when the platform has no such drives (the test then skips). On
+ * the simulation fresh floppy disks (2847 clusters of 512 bytes); under Wine the drives that
+ * cmake/wine-test.sh gives its prefix, shared by every test of the run, some at the same
+ * time: a test writes files of names no other uses and deletes them, and a label, read when
+ * the Wine server starts, stays as it was for the whole run (a test that changes one puts it
+ * back). */
 bool ws_removable_drives(ws_drives *out);
 
 /* Whole-file helpers through crt_fopen in binary mode. */

@@ -24,24 +24,6 @@ std::string ws_fresh(void)
     }
 }
 
-/* Delete the files in a root, the label file apart. */
-static void ws_clear_root(const std::string &root)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((root + "*").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-            strcmp(found.cFileName, ".windows-label") == 0)
-            continue;
-        std::string path = root + found.cFileName;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-    } while (FindNextFileA(h, &found));
-    FindClose(h);
-}
-
 static bool ws_has_label(const char *root, const char *wanted)
 {
     char label[MAX_PATH];
@@ -55,9 +37,6 @@ bool ws_removable_drives(ws_drives *out)
     if (!ws_has_label("A:\\", WS_MEDIUM_LABEL) || !ws_has_label("F:\\", "") ||
         GetDriveTypeA("B:\\") != DRIVE_REMOVABLE)
         return false;
-    /* The media outlive the test programs. */
-    ws_clear_root("A:\\");
-    ws_clear_root("F:\\");
     out->labelled = "A:\\";
     out->blank = "F:\\";
     out->empty = "B:\\";

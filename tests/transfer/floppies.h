@@ -165,6 +165,31 @@ protected:
                                label_base, "prompt context", user_prompt, record_progress, NULL,
                                31, 0, 0, resolve);
     }
+    /* "data" as a set of one piece on volume 1, and in the drive another disk, of that
+     * volume number and label. */
+    void one_piece_set_and_another_disk(int volume, const char *label)
+    {
+        ASSERT_TRUE(ws_write_file(src, "data"));
+        ASSERT_EQ(split("SETUP.EXE", 1, 1), STATUS_OK);
+        desk.insert('A', volume);
+        ASSERT_TRUE(SetVolumeLabelA("A:\\", label));
+        desk.prompts.clear();
+    }
+    /* A fresh desk, and the drive empty. */
+    void fresh_desk()
+    {
+        desk = Desk();
+        sim_eject_medium('A');
+    }
+    /* Join name back from volume 1, starting with the drive empty: true when that succeeds
+     * and gives data. */
+    bool joins_back(const char *name, const std::string &data, truth_t decompress = 0)
+    {
+        sim_eject_medium('A');
+        status_t rc = join(name, 1, "DISK", 0, decompress);
+        EXPECT_EQ(rc, STATUS_OK) << name;
+        return rc == STATUS_OK && joined() == data;
+    }
     std::string joined()
     {
         std::string s;

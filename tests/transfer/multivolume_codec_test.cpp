@@ -52,8 +52,7 @@ TEST_F(CompressedFloppies, ACompressedFileSplitAsItIsJoinsWithDecompression)
     for (uint32_t n = 1; n <= 10; n++) {
         for (bool even : {true, false}) {
             SCOPED_TRACE(std::to_string(n) + (even ? " even pieces" : " uneven pieces"));
-            desk = Desk();
-            sim_eject_medium('A');
+            fresh_desk();
             for (uint32_t v = 1; v <= n; v++)
                 desk.clusters[(int)v] = 200;
             std::vector<uint32_t> limits = budgets((uint32_t)stream.size(), n, even);
@@ -72,12 +71,9 @@ TEST_F(CompressedFloppies, ACompressedFileSplitAsItIsJoinsWithDecompression)
         }
     }
     /* Disks filled to their free space, less a reserve. */
-    desk = Desk();
-    sim_eject_medium('A');
+    fresh_desk();
     ASSERT_EQ(split("_SETUP.EXE", 1, 10, "DISK", 300), STATUS_OK);
-    sim_eject_medium('A');
-    ASSERT_EQ(join("SETUP.EXE", 1, "DISK", 0, 1), STATUS_OK);
-    EXPECT_TRUE(joined() == data);
+    EXPECT_TRUE(joins_back("SETUP.EXE", data, 1));
 }
 
 TEST_F(CompressedFloppies, ACodeCutAtEveryByteBetweenTwoPiecesJoinsAsOneStream)
@@ -88,8 +84,7 @@ TEST_F(CompressedFloppies, ACodeCutAtEveryByteBetweenTwoPiecesJoinsAsOneStream)
     for (uint32_t cut = 0; cut <= stream.size(); cut++) {
         SCOPED_TRACE("cut after byte " + std::to_string(cut));
         const uint32_t limits[] = {cut, (uint32_t)stream.size() - cut};
-        desk = Desk();
-        sim_eject_medium('A');
+        fresh_desk();
         ASSERT_EQ(split("_SETUP.EXE", 1, 2, "DISK", 0, limits), STATUS_OK);
         sim_eject_medium('A');
         ASSERT_EQ(join("SETUP.EXE", 1, "DISK", 0, 1), STATUS_OK);
@@ -105,8 +100,7 @@ TEST_F(CompressedFloppies, PiecesShorterThanTheStreamsStartAreGatheredFirst)
     for (const std::vector<uint32_t> &limits :
          {std::vector<uint32_t>{1, 1, size - 2}, std::vector<uint32_t>{0, 0, size},
           std::vector<uint32_t>{2, 0, 0, size - 2}, std::vector<uint32_t>{0, 3, size - 3}}) {
-        desk = Desk();
-        sim_eject_medium('A');
+        fresh_desk();
         ASSERT_EQ(split("_SETUP.EXE", 1, (uint32_t)limits.size(), "DISK", 0, limits.data()),
                   STATUS_OK);
         sim_eject_medium('A');
@@ -116,13 +110,11 @@ TEST_F(CompressedFloppies, PiecesShorterThanTheStreamsStartAreGatheredFirst)
     /* A set that holds less than a stream's start, whole or in pieces, is no stream. */
     ASSERT_TRUE(ws_write_file(packed, stream.substr(0, 2)));
     const uint32_t two[] = {1, 1};
-    desk = Desk();
-    sim_eject_medium('A');
+    fresh_desk();
     ASSERT_EQ(split("_SETUP.EXE", 1, 2, "DISK", 0, two), STATUS_OK);
     sim_eject_medium('A');
     EXPECT_EQ(join("SETUP.EXE", 1, "DISK", 0, 1), STATUS_READ_ERROR);
-    desk = Desk();
-    sim_eject_medium('A');
+    fresh_desk();
     ASSERT_EQ(split("_SETUP.EXE", 1, 1), STATUS_OK);
     sim_eject_medium('A');
     EXPECT_EQ(join("SETUP.EXE", 1, "DISK", 0, 1), STATUS_READ_ERROR);
@@ -144,8 +136,7 @@ TEST_F(CompressedFloppies, LongNamesAreThePiecesOfTheCompressedName)
         packed = ws_join(dir, row.compressed);
         pack(data, 13);
         const std::vector<uint32_t> limits = budgets((uint32_t)stream.size(), 3, true);
-        desk = Desk();
-        sim_eject_medium('A');
+        fresh_desk();
         ASSERT_EQ(split(row.compressed, 1, 3, "DISK", 0, limits.data()), STATUS_OK);
         for (int v = 1; v <= 3; v++)
             EXPECT_EQ(files_on(v).count(row.pieces[v - 1]), 1u) << v;
@@ -154,8 +145,7 @@ TEST_F(CompressedFloppies, LongNamesAreThePiecesOfTheCompressedName)
         EXPECT_TRUE(joined() == data);
 
         /* One piece: the compressed file under its own name. */
-        desk = Desk();
-        sim_eject_medium('A');
+        fresh_desk();
         ASSERT_EQ(split(row.compressed, 1, 1), STATUS_OK);
         sim_eject_medium('A');
         ASSERT_EQ(join(row.plain, 1, "DISK", 0, 1), STATUS_OK);
@@ -172,9 +162,7 @@ TEST_F(CompressedFloppies, ADecompressingSplitWritesTheExpansion)
     ASSERT_EQ(split("SETUP.EXE", 1, 3), STATUS_OK);
     EXPECT_EQ(files_on(1), (std::map<std::string, uint64_t>{{"1ETUP.EXE", 10240}}));
     EXPECT_EQ(files_on(3), (std::map<std::string, uint64_t>{{"0ETUP.EXE", 25000 - 20480}}));
-    sim_eject_medium('A');
-    ASSERT_EQ(join("SETUP.EXE", 1), STATUS_OK);
-    EXPECT_TRUE(joined() == data);
+    EXPECT_TRUE(joins_back("SETUP.EXE", data));
 
     /* An expansion that outlasts its pieces is no set. */
     desk = Desk();

@@ -115,11 +115,7 @@ TEST_F(Floppies, AnEmptyLabelBaseIsLearnedFromTheFirstDisk)
 
 TEST_F(Floppies, WrongVolumeFlagSaysWhetherADiskWasRead)
 {
-    ASSERT_TRUE(ws_write_file(src, "data"));
-    ASSERT_EQ(split("SETUP.EXE", 1, 1), STATUS_OK);
-    desk.insert('A', 5);
-    ASSERT_TRUE(SetVolumeLabelA("A:\\", "DISK 5"));
-    desk.prompts.clear();
+    one_piece_set_and_another_disk(5, "DISK 5");
     desk.script.push_back([](int, char *, int32_t *) {}); /* leaves the wrong disk */
     desk.script.push_back([](int, char *, int32_t *) { sim_eject_medium('A'); });
     desk.script.push_back([](int, char *, int32_t *) {}); /* the drive stays empty */
@@ -163,8 +159,7 @@ TEST_F(Floppies, RoundTripsOverEveryPieceCountAndSeveralDiskSizes)
             for (uint32_t reserve : {0u, 700u}) {
                 SCOPED_TRACE(std::to_string(n) + " pieces, disks of " + std::to_string(clusters) +
                              " clusters, reserve " + std::to_string(reserve));
-                desk = Desk();
-                sim_eject_medium('A');
+                fresh_desk();
                 uint32_t budget = clusters * 512 - reserve;
                 for (uint32_t v = 1; v <= n; v++)
                     desk.clusters[(int)v] = clusters;
@@ -185,9 +180,7 @@ TEST_F(Floppies, RoundTripsOverEveryPieceCountAndSeveralDiskSizes)
                     EXPECT_EQ(files[piece], v < n ? budget : budget / 2 + 1) << piece;
                     EXPECT_EQ(desk.label((int)v), "DISK " + std::to_string(v));
                 }
-                sim_eject_medium('A');
-                ASSERT_EQ(join("SETUP.EXE", 1), STATUS_OK);
-                EXPECT_TRUE(joined() == data);
+                EXPECT_TRUE(joins_back("SETUP.EXE", data));
             }
         }
     }
@@ -216,8 +209,7 @@ TEST_F(Floppies, ATokenCutAtEveryByteBetweenTwoPiecesJoinsAsOneFile)
     for (uint32_t cut = 0; cut <= text.size(); cut++) {
         SCOPED_TRACE("cut after " + std::to_string(cut));
         const uint32_t limits[] = {cut, (uint32_t)text.size() - cut};
-        desk = Desk();
-        sim_eject_medium('A');
+        fresh_desk();
         ASSERT_EQ(split("TEXT.INI", 1, 2, "DISK", 0, limits), STATUS_OK);
         sim_eject_medium('A');
         ASSERT_EQ(join("TEXT.INI", 1, "DISK", 1), STATUS_OK);
@@ -226,8 +218,7 @@ TEST_F(Floppies, ATokenCutAtEveryByteBetweenTwoPiecesJoinsAsOneFile)
     /* A middle piece shorter than the token around it, or empty. */
     for (const std::vector<uint32_t> &limits :
          {std::vector<uint32_t>{7, 2, 100}, std::vector<uint32_t>{6, 0, 100}}) {
-        desk = Desk();
-        sim_eject_medium('A');
+        fresh_desk();
         ASSERT_EQ(split("TEXT.INI", 1, 3, "DISK", 0, limits.data()), STATUS_OK);
         sim_eject_medium('A');
         ASSERT_EQ(join("TEXT.INI", 1, "DISK", 1), STATUS_OK);
@@ -235,8 +226,7 @@ TEST_F(Floppies, ATokenCutAtEveryByteBetweenTwoPiecesJoinsAsOneFile)
     }
     /* A set that ends inside a token. */
     ASSERT_TRUE(ws_write_file(src, "x=%HOME"));
-    desk = Desk();
-    sim_eject_medium('A');
+    fresh_desk();
     const uint32_t limits[] = {4, 10};
     ASSERT_EQ(split("TEXT.INI", 1, 2, "DISK", 0, limits), STATUS_OK);
     sim_eject_medium('A');
@@ -254,8 +244,7 @@ TEST_F(Floppies, SubstitutedRoundTripsOverEveryPieceCount)
         for (DWORD clusters : {2u, 19u}) {
             SCOPED_TRACE(std::to_string(n) + " pieces, disks of " + std::to_string(clusters) +
                          " clusters");
-            desk = Desk();
-            sim_eject_medium('A');
+            fresh_desk();
             /* Disks that hold an n-th of the text, the last the rest. */
             uint32_t budget = (uint32_t)text.size() / n;
             budget = budget < clusters * 512 ? budget : clusters * 512;
@@ -285,18 +274,14 @@ TEST_F(Floppies, ASourceThatOutlastsItsPiecesFailsAndKeepsWhatWasWritten)
 
     /* The source ends exactly with the last piece: whole. */
     const uint32_t exact[] = {1500, 1000};
-    desk = Desk();
-    sim_eject_medium('A');
+    fresh_desk();
     EXPECT_EQ(split("SETUP.EXE", 1, 2, "DISK", 0, exact), STATUS_OK);
     /* A piece that begins after the end of the source is written empty. */
     const uint32_t more[] = {2500, 1000};
-    desk = Desk();
-    sim_eject_medium('A');
+    fresh_desk();
     EXPECT_EQ(split("SETUP.EXE", 1, 2, "DISK", 0, more), STATUS_OK);
     EXPECT_EQ(files_on(2), (std::map<std::string, uint64_t>{{"0ETUP.EXE", 0}}));
-    sim_eject_medium('A');
-    ASSERT_EQ(join("SETUP.EXE", 1), STATUS_OK);
-    EXPECT_TRUE(joined() == data);
+    EXPECT_TRUE(joins_back("SETUP.EXE", data));
 }
 
 TEST_F(Floppies, SplitsRefusedBeforeAnythingIsWritten)
@@ -352,9 +337,7 @@ TEST_F(Floppies, ADiskWithLessFreeSpaceThanTheReserveTakesNothing)
     EXPECT_EQ(files_on(1)["1ETUP.EXE"], 10240u - 600u);
     EXPECT_EQ(files_on(2)["2ETUP.EXE"], 0u);
     EXPECT_EQ(files_on(3)["0ETUP.EXE"], 12000u - (10240u - 600u));
-    sim_eject_medium('A');
-    ASSERT_EQ(join("SETUP.EXE", 1), STATUS_OK);
-    EXPECT_TRUE(joined() == data);
+    EXPECT_TRUE(joins_back("SETUP.EXE", data));
 }
 
 TEST_F(Floppies, ASetWithAPieceMissingEndsWithNotFound)
@@ -382,11 +365,7 @@ TEST_F(Floppies, ASetWithAPieceMissingEndsWithNotFound)
 
 TEST_F(Floppies, AWrongDiskForEverUntilTheUserCancels)
 {
-    ASSERT_TRUE(ws_write_file(src, "data"));
-    ASSERT_EQ(split("SETUP.EXE", 1, 1), STATUS_OK);
-    desk.insert('A', 9);
-    ASSERT_TRUE(SetVolumeLabelA("A:\\", "OTHER 1"));
-    desk.prompts.clear();
+    one_piece_set_and_another_disk(9, "OTHER 1");
     for (int i = 0; i < 40; i++)
         desk.script.push_back([](int, char *, int32_t *) {});
     desk.script.push_back([](int, char *, int32_t *cancel) { *cancel = 7; });
@@ -437,13 +416,11 @@ TEST_F(Floppies, ADiskTakenOutDuringACopy)
 
     /* Writing fails as the disk goes; the disk calls then find no disk, until the user
      * gives up. */
-    desk = Desk();
-    sim_eject_medium('A');
+    fresh_desk();
     sim_fault(SIM_WRITE, 1, true, EIO);
     EXPECT_EQ(split("SETUP.EXE", 1, 3), STATUS_WRITE_ERROR);
     sim_fault_clear();
-    desk = Desk();
-    sim_eject_medium('A');
+    fresh_desk();
     sim_fault(SIM_VOLUME, 1, true, 0);
     EXPECT_EQ(split("SETUP.EXE", 1, 3), STATUS_CANCELLED);
     sim_fault_clear();
@@ -531,8 +508,7 @@ TEST_F(Floppies, FaultSweepOverASplit)
         fault_sweep(
             family,
             [&] {
-                desk = Desk();
-                sim_eject_medium('A');
+                fresh_desk();
                 ws_write_file(src, data);
             },
             [&] { return split("SETUP.EXE", 1, 3); },

@@ -64,13 +64,16 @@ protected:
         g_fail_status = STATUS_OK;
     }
 
-    Filtered filter(const std::vector<std::string> &inputs)
+    /* out_mode "rb" gives an output that takes no byte. */
+    Filtered filter(const std::vector<std::string> &inputs,
+                    transfer_resolver_fn resolver = resolve, const char *out_mode = "wb")
     {
         Filtered run;
         std::string in_path = ws_join(dir, "in.txt"), out_path = ws_join(dir, "out.txt");
-        substitute_state *st = substitute_state_create(11, 22, resolve);
+        substitute_state *st = substitute_state_create(11, 22, resolver);
         EXPECT_NE(st, nullptr);
-        FILE *out = crt_fopen(out_path.c_str(), "wb");
+        EXPECT_TRUE(ws_write_file(out_path, ""));
+        FILE *out = crt_fopen(out_path.c_str(), out_mode);
         EXPECT_NE(out, nullptr);
         for (const std::string &input : inputs) {
             EXPECT_TRUE(ws_write_file(in_path, input));
@@ -198,17 +201,7 @@ TEST_F(Substitute, ResolverFailuresEndTheCallAndWriteNothingForTheToken)
     EXPECT_EQ(run.counts[0], 10u);
 
     /* No resolver at all. */
-    std::string in_path = ws_join(dir, "in.txt"), out_path = ws_join(dir, "out.txt");
-    ASSERT_TRUE(ws_write_file(in_path, "q%A%"));
-    substitute_state *st = substitute_state_create(0, 0, NULL);
-    ASSERT_NE(st, nullptr);
-    FILE *in = crt_fopen(in_path.c_str(), "rb");
-    FILE *out = crt_fopen(out_path.c_str(), "wb");
-    uint32_t count = 0;
-    EXPECT_EQ(substitute_variables(in, out, st, &count), STATUS_FAILED);
-    fclose(in);
-    fclose(out);
-    mem_free(st);
+    EXPECT_EQ(filter({"q%A%"}, NULL).rc, STATUS_FAILED);
 }
 
 status_t unterminated(int32_t, int32_t, const char *, char *buf, uint16_t cap, int32_t, int32_t,
@@ -220,26 +213,13 @@ status_t unterminated(int32_t, int32_t, const char *, char *buf, uint16_t cap, i
 
 TEST_F(Substitute, AValueWithoutTerminatorIsRefused)
 {
-    std::string in_path = ws_join(dir, "in.txt"), out_path = ws_join(dir, "out.txt");
-    ASSERT_TRUE(ws_write_file(in_path, "a%X%b"));
-    substitute_state *st = substitute_state_create(0, 0, unterminated);
-    ASSERT_NE(st, nullptr);
-    FILE *in = crt_fopen(in_path.c_str(), "rb");
-    FILE *out = crt_fopen(out_path.c_str(), "wb");
-    uint32_t count = 0;
-    EXPECT_EQ(substitute_variables(in, out, st, &count), STATUS_FAILED);
-    fclose(in);
-    fclose(out);
-    mem_free(st);
-    std::string got;
-    ASSERT_TRUE(ws_read_file(out_path, &got));
-    EXPECT_EQ(got, "a");
+    Filtered run = filter({"a%X%b"}, unterminated);
+    EXPECT_EQ(run.rc, STATUS_FAILED);
+    EXPECT_EQ(run.output, "a");
 }
 
 TEST_F(Substitute, AnOutputThatTakesNothingFailsWithWriteError)
 {
-    std::string in_path = ws_join(dir, "in.txt"), out_path = ws_join(dir, "out.txt");
-    ASSERT_TRUE(ws_write_file(out_path, ""));
     const struct {
         const char *input;
         status_t rc;
@@ -247,18 +227,8 @@ TEST_F(Substitute, AnOutputThatTakesNothingFailsWithWriteError)
         {"a", STATUS_WRITE_ERROR},   {"%A%", STATUS_WRITE_ERROR}, {"%%", STATUS_WRITE_ERROR},
         {"x%", STATUS_WRITE_ERROR},  {"%EMPTY%", STATUS_OK},      {"%", STATUS_OK},
     };
-    for (const auto &row : rows) {
-        ASSERT_TRUE(ws_write_file(in_path, row.input));
-        substitute_state *st = substitute_state_create(11, 22, resolve);
-        ASSERT_NE(st, nullptr);
-        FILE *in = crt_fopen(in_path.c_str(), "rb");
-        FILE *out = crt_fopen(out_path.c_str(), "rb"); /* takes no byte */
-        uint32_t count = 0;
-        EXPECT_EQ(substitute_variables(in, out, st, &count), row.rc) << row.input;
-        fclose(in);
-        fclose(out);
-        mem_free(st);
-    }
+    for (const auto &row : rows)
+        EXPECT_EQ(filter({row.input}, resolve, "rb").rc, row.rc) << row.input;
 }
 
 /* The substitute mode of the engine: a copy through the filter. */

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os.h"
 #include "platform/path.h"
 #include "platform/text.h"
 #include "support/workstation.h"
@@ -132,9 +133,12 @@ protected:
     void TearDown() override
     {
         set_root("A:\\");
-        ws_removable_drives(&drives); /* clears what the test left on the media */
+        /* The media outlive the test (under Wine, the whole run). */
+        for (const std::string &path : made)
+            DeleteFileA(path.c_str());
     }
     ws_drives drives;
+    std::vector<std::string> made; /* files the test put on the media */
     std::string dir, full, empty;
 };
 
@@ -210,6 +214,8 @@ TEST_F(VolumeDrive, SplitAndJoinWithoutLabelsStayOnTheMediumInTheDrive)
         c = (char)(gen() & 0xFF);
     std::string src = ws_join(dir, "SETUP.EXE"), back = ws_join(dir, "BACK.EXE");
     ASSERT_TRUE(ws_write_file(src, data));
+    for (const char *piece : {"1ETUP.EXE", "2ETUP.EXE", "0ETUP.EXE"})
+        made.push_back(drives.blank + piece);
     const uint32_t limits[] = {1000, 1000, 1000};
     char target[PATH_CAP] = "C:\\KIT\\SETUP.EXE";
     char base[PATH_CAP] = "";
@@ -254,6 +260,7 @@ TEST_F(VolumeDrive, LabelledVolumeHoldsAOnePieceSet)
     ASSERT_TRUE(ws_write_file(src, data));
     char target[PATH_CAP] = "SETUP.EXE";
     char base[PATH_CAP] = "VXTEST";
+    made.push_back(full + "SETUP.EXE");
     g_prompted.clear();
     ASSERT_EQ(transfer_split(src.c_str(), target, 1, 1, 0, 0, 0, 0, base, "", prompt_and_cancel,
                              NULL, NULL, 0, NULL, NULL),

@@ -38,14 +38,14 @@ static LONG advapi_log(const char *name, const std::string &args, LONG rc, const
     return rc;
 }
 
-/* Follow subkey from an open key: *parts its levels, *found how many of them exist, *last the
- * deepest existing key. */
-static LONG advapi_walk(simr_key *start, const char *subkey, std::vector<std::string> *parts,
-                        size_t *found, simr_key **last)
+/* Follow subkey from an open key, in the view the access asks for: *parts its levels, *found
+ * how many of them exist, *last the deepest existing key. */
+static LONG advapi_walk(simr_key *start, const char *subkey, REGSAM access,
+                        std::vector<std::string> *parts, size_t *found, simr_key **last)
 {
     if (subkey != NULL && subkey[0] == '\\')
         return ERROR_BAD_PATHNAME;
-    *parts = simr_split(subkey);
+    *parts = simr_view(start, simr_split(subkey), access);
     simr_key *key = start;
     size_t i = 0;
     for (; i < parts->size(); i++) {
@@ -117,7 +117,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access, PHKEY 
         return advapi_log("RegOpenKeyExA", args, fault, "");
     if (!simr_handle_get(key, &h))
         return advapi_log("RegOpenKeyExA", args, ERROR_INVALID_HANDLE, "");
-    rc = advapi_walk(h.key, subkey, &parts, &found, &last);
+    rc = advapi_walk(h.key, subkey, access, &parts, &found, &last);
     if (rc != ERROR_SUCCESS)
         return advapi_log("RegOpenKeyExA", args, rc, "");
     if (found < parts.size())
@@ -206,7 +206,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subkey, DWORD reserved, LPSTR class_name, 
         return advapi_log("RegCreateKeyExA", args, ERROR_INVALID_HANDLE, "");
     if (subkey == NULL || result == NULL || reserved != 0)
         return advapi_log("RegCreateKeyExA", args, ERROR_INVALID_PARAMETER, "");
-    rc = advapi_walk(h.key, subkey, &parts, &found, &last);
+    rc = advapi_walk(h.key, subkey, access, &parts, &found, &last);
     if (rc != ERROR_SUCCESS)
         return advapi_log("RegCreateKeyExA", args, rc, "");
     if (simr_denied(last))

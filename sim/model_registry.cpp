@@ -8,11 +8,25 @@ static std::vector<std::unique_ptr<simr_machine>> simr_machines; /* [0] this wor
 static std::map<uintptr_t, simr_handle> simr_handles;
 static uintptr_t simr_next_handle = 0x1000; /* never reused, so a stale handle stays invalid */
 
+static bool simr_wow64; /* the program is 32-bit on 64-bit Windows */
+
 static void simr_reset(void)
 {
     simr_machines.clear();
     simr_handles.clear();
+    simr_wow64 = false;
 }
+
+void sim_set_wow64(bool on)
+{
+    simr_wow64 = on;
+}
+
+bool sim_wow64(void)
+{
+    return simr_wow64;
+}
+
 static bool simr_registered = simi_on_reset(simr_reset);
 
 static char simr_fold(char c)
@@ -198,6 +212,22 @@ std::vector<std::string> simr_split(const char *path)
         }
     }
     return parts;
+}
+
+/* The 32-bit view: below this workstation's HKEY_LOCAL_MACHINE, SOFTWARE (and anything in it)
+ * is SOFTWARE\Wow6432Node, unless the caller asks for the 64-bit view. Shared keys, which both
+ * views see alike, are not modelled: the system's own programs use them, not the agent. */
+std::vector<std::string> simr_view(const simr_key *base, const std::vector<std::string> &parts,
+                                   REGSAM access)
+{
+    if (!simr_wow64 || (access & KEY_WOW64_64KEY) != 0 || parts.empty() ||
+        base != simr_root(simr_machine_find(""), HKEY_LOCAL_MACHINE) ||
+        !simr_same(parts[0], "SOFTWARE") ||
+        (parts.size() > 1 && simr_same(parts[1], SIMR_WOW64_NODE)))
+        return parts;
+    std::vector<std::string> redirected = parts;
+    redirected.insert(redirected.begin() + 1, SIMR_WOW64_NODE);
+    return redirected;
 }
 
 std::string simr_path(const simr_key *key)

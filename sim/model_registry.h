@@ -53,6 +53,12 @@ bool simr_value_delete(simr_key *key, const char *name);
 bool simr_denied(const simr_key *key);
 /* The components of a subkey path; empty pieces (doubled or trailing backslashes) dropped. */
 std::vector<std::string> simr_split(const char *path);
+/* Where a 32-bit program on 64-bit Windows keeps HKEY_LOCAL_MACHINE\SOFTWARE. */
+#define SIMR_WOW64_NODE "Wow6432Node"
+/* The path a program reaches from base with parts and the access it asks for: the registry
+ * view (sim_set_wow64) redirected, or parts unchanged. */
+std::vector<std::string> simr_view(const simr_key *base, const std::vector<std::string> &parts,
+                                   REGSAM access);
 /* The path of a key below its root, as created. */
 std::string simr_path(const simr_key *key);
 

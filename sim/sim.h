@@ -73,6 +73,13 @@ void sim_set_register_class_fails(bool fails);
 
 /* ---- Registry ---------------------------------------------------------------------------- */
 
+/* The program runs as a 32-bit program on 64-bit Windows: this workstation's
+ * HKEY_LOCAL_MACHINE\SOFTWARE is then reached through the 32-bit view,
+ * SOFTWARE\Wow6432Node, unless a call asks for KEY_WOW64_64KEY. Off by default (32-bit
+ * Windows, one view). The set-up calls below always address the keys as stored. */
+void sim_set_wow64(bool on);
+bool sim_wow64(void);
+
 /* machine "" (or null) is this workstation; others are remote machines, which must be added. */
 void sim_add_machine(const char *name);
 /* A known machine that cannot be reached: RegConnectRegistryA gives error (e.g. 53). */

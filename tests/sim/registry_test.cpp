@@ -64,6 +64,61 @@ TEST_F(SimRegistry, RemoteMachinesHaveRegistriesOfTheirOwn)
     }
 }
 
+TEST_F(SimRegistry, A32BitProgramOn64BitWindowsReachesSoftwareThroughWow6432Node)
+{
+    // SetUp wrote SOFTWARE\VORNEX as stored: the 64-bit view.
+    sim_set_wow64(true);
+    sim_reg_set_text("", HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\VORNEX", "CLIENTS_DIR_SHARE",
+                     "32-bit");
+    struct Row {
+        const char *what, *path;
+        REGSAM view;
+        std::string value;
+    } rows[] = {
+        {"redirected", "SOFTWARE\\VORNEX", 0, "32-bit"},
+        {"other letter case", "software\\vornex", 0, "32-bit"},
+        {"asked for the 32-bit view", "SOFTWARE\\VORNEX", KEY_WOW64_32KEY, "32-bit"},
+        {"asked for the 64-bit view", "SOFTWARE\\VORNEX", KEY_WOW64_64KEY, "local"},
+        {"the node named outright", "SOFTWARE\\Wow6432Node\\VORNEX", 0, "32-bit"},
+    };
+    for (const Row &r : rows) {
+        HKEY k;
+        ASSERT_EQ(0, RegOpenKeyExA(HKEY_LOCAL_MACHINE, r.path, 0, KEY_READ | r.view, &k)) << r.what;
+        char buf[16] = "";
+        DWORD size = sizeof buf;
+        EXPECT_EQ(0, RegQueryValueExA(k, "CLIENTS_DIR_SHARE", NULL, NULL, (LPBYTE)buf, &size))
+            << r.what;
+        EXPECT_EQ(r.value, buf) << r.what;
+        // Below an open key the view is already chosen.
+        HKEY sub;
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(k, "Wow6432Node", 0, KEY_READ, &sub))
+            << r.what;
+        RegCloseKey(k);
+    }
+    // Keys the program creates land in the 32-bit view; other roots and remote machines are
+    // not redirected.
+    HKEY k;
+    ASSERT_EQ(0, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, NULL, 0, KEY_WRITE, NULL,
+                                 &k, NULL));
+    RegCloseKey(k);
+    EXPECT_TRUE(sim_reg_key_exists("", HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\New"));
+    EXPECT_FALSE(sim_reg_key_exists("", HKEY_LOCAL_MACHINE, "SOFTWARE\\New"));
+    ASSERT_EQ(0, RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\New", 0, NULL, 0, KEY_WRITE, NULL,
+                                 &k, NULL));
+    RegCloseKey(k);
+    EXPECT_TRUE(sim_reg_key_exists("", HKEY_CURRENT_USER, "SOFTWARE\\New"));
+    LONG rc;
+    HKEY remote;
+    ASSERT_EQ(0, RegConnectRegistryA("\\\\SERVER1", HKEY_LOCAL_MACHINE, &remote));
+    EXPECT_EQ("clients", read(remote, "SOFTWARE\\VORNEX", "CLIENTS_DIR_SHARE", &rc));
+    RegCloseKey(remote);
+    EXPECT_EQ(0, sim_open_keys());
+
+    sim_set_wow64(false);
+    EXPECT_EQ("local", read(HKEY_LOCAL_MACHINE, "SOFTWARE\\VORNEX", "CLIENTS_DIR_SHARE", &rc))
+        << "one view on 32-bit Windows";
+}
+
 TEST_F(SimRegistry, UnreachableMachinesAndRemoteRoots)
 {
     HKEY root = (HKEY)(uintptr_t)0x77;

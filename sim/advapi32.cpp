@@ -150,19 +150,29 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPB
         return advapi_log("RegQueryValueExA", args, ERROR_ACCESS_DENIED, "");
     simr_value *v = simr_value_find(h.key, name);
     if (v == NULL) {
+        /* Measured: the type is cleared; a size query's size too, a data query's size is
+         * left alone. */
         if (type != NULL)
-            *type = REG_NONE; /* measured: the type is cleared, the size left alone */
+            *type = REG_NONE;
+        if (data == NULL && size != NULL)
+            *size = 0;
         return advapi_log("RegQueryValueExA", args, ERROR_FILE_NOT_FOUND, "");
     }
     DWORD need = (DWORD)v->data.size();
     if (type != NULL)
         *type = v->type;
     LONG rc = ERROR_SUCCESS;
+    bool text = v->type == REG_SZ || v->type == REG_EXPAND_SZ || v->type == REG_MULTI_SZ;
     /* A buffer too small is left untouched; the size needed is reported either way. */
-    if (data != NULL && *size < need)
+    if (data != NULL && *size < need) {
         rc = ERROR_MORE_DATA;
-    else if (data != NULL)
+    } else if (data != NULL) {
         memcpy(data, v->data.data(), need);
+        /* Text stored without its terminator gets one after the data when the buffer has
+         * room for it; the size reported stays the stored one. */
+        if (text && need > 0 && need < *size && data[need - 1] != 0)
+            data[need] = 0;
+    }
     if (size != NULL)
         *size = need;
     return advapi_log("RegQueryValueExA", args, rc,

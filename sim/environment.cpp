@@ -1,4 +1,6 @@
-/* The process environment (SetEnvironmentVariableA, _putenv) and the broadcast of changes. */
+/* The process environment, as two copies: the system's (SetEnvironmentVariableA,
+ * GetEnvironmentVariableA) and the C runtime's (getenv); _putenv changes both, the system call
+ * only the first. And the broadcast of changes. */
 #include "sim/sim_internal.h"
 
 #include <errno.h>
@@ -9,12 +11,15 @@ struct env_var {
     std::string value;
 };
 
-static std::vector<env_var> env_vars;
+typedef std::vector<env_var> env_block;
+static env_block env_system;
+static env_block env_runtime;
 static std::vector<sim_broadcast> env_broadcasts;
 
 static void env_reset(void)
 {
-    env_vars.clear();
+    env_system.clear();
+    env_runtime.clear();
     env_broadcasts.clear();
 }
 static bool env_registered = simi_on_reset(env_reset);
@@ -35,26 +40,26 @@ static bool env_same(const std::string &a, const char *b, size_t n)
     return true;
 }
 
-static env_var *env_find(const char *name, size_t n)
+static env_var *env_find(env_block *block, const char *name, size_t n)
 {
-    for (env_var &v : env_vars)
+    for (env_var &v : *block)
         if (env_same(v.name, name, n))
             return &v;
     return NULL;
 }
 
 /* value null removes the variable. */
-static void env_put(const char *name, size_t n, const char *value)
+static void env_put(env_block *block, const char *name, size_t n, const char *value)
 {
     (void)env_registered;
-    env_var *v = env_find(name, n);
+    env_var *v = env_find(block, name, n);
     if (value == NULL) {
         if (v != NULL)
-            env_vars.erase(env_vars.begin() + (v - env_vars.data()));
+            block->erase(block->begin() + (v - block->data()));
         return;
     }
     if (v == NULL) {
-        env_vars.push_back(env_var{std::string(name, n), value});
+        block->push_back(env_var{std::string(name, n), value});
         return;
     }
     v->value = value;
@@ -69,9 +74,30 @@ BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value)
         simi_log("SetEnvironmentVariableA", args, "0");
         return FALSE;
     }
-    env_put(name, strlen(name), value);
+    env_put(&env_system, name, strlen(name), value); /* getenv does not see it */
     simi_log("SetEnvironmentVariableA", args, "1");
     return TRUE;
+}
+
+/* The length copied, or the size needed (with the terminator) when buf is too small; 0 with
+ * ERROR_ENVVAR_NOT_FOUND for a variable that is not set. */
+DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buf, DWORD size)
+{
+    std::string args = simi_q(name) + ", " + simi_num(size);
+    const env_var *v = name != NULL ? env_find(&env_system, name, strlen(name)) : NULL;
+    if (v == NULL) {
+        simi_set_last_error(ERROR_ENVVAR_NOT_FOUND);
+        simi_log("GetEnvironmentVariableA", args, "0 GLE 203");
+        return 0;
+    }
+    DWORD len = (DWORD)v->value.size();
+    if (buf == NULL || size <= len) {
+        simi_log("GetEnvironmentVariableA", args, simi_num(len + 1) + " (needed)");
+        return len + 1;
+    }
+    memcpy(buf, v->value.c_str(), len + 1);
+    simi_log("GetEnvironmentVariableA", args, simi_num(len) + " " + simi_q(buf));
+    return len;
 }
 
 int crt_putenv(const char *text)
@@ -84,14 +110,24 @@ int crt_putenv(const char *text)
         simi_log("_putenv", args, "-1 errno " + simi_num(EINVAL));
         return -1;
     }
-    env_put(text, (size_t)(eq - text), eq[1] != '\0' ? eq + 1 : NULL);
+    /* The runtime passes the change on to the system's copy. */
+    const char *value = eq[1] != '\0' ? eq + 1 : NULL;
+    env_put(&env_runtime, text, (size_t)(eq - text), value);
+    env_put(&env_system, text, (size_t)(eq - text), value);
     simi_log("_putenv", args, "0");
     return 0;
 }
 
+char *crt_getenv(const char *name)
+{
+    env_var *v = name != NULL ? env_find(&env_runtime, name, strlen(name)) : NULL;
+    simi_log("getenv", simi_q(name), v != NULL ? simi_q(v->value.c_str()) : "NULL");
+    return v != NULL ? &v->value[0] : NULL;
+}
+
 bool sim_env_get(const char *name, std::string *value)
 {
-    const env_var *v = name != NULL ? env_find(name, strlen(name)) : NULL;
+    const env_var *v = name != NULL ? env_find(&env_system, name, strlen(name)) : NULL;
     if (v == NULL)
         return false;
     if (value != NULL)

@@ -171,6 +171,21 @@ static bool proc_is_file(const std::string &program)
     return fs_resolve(program.c_str(), &e, &error) && e.r.exists && !e.r.is_dir;
 }
 
+/* An executable image: the MZ header pointing at a PE signature. Anything else (a text file,
+ * a DOS program) the loader refuses. */
+static bool proc_is_image(const std::string &program)
+{
+    std::string bytes;
+    DWORD error;
+    if (!simi_read_file(program.c_str(), &bytes, &error) || bytes.size() < 0x40 ||
+        bytes.compare(0, 2, "MZ") != 0)
+        return false;
+    uint32_t pe = (uint32_t)(unsigned char)bytes[0x3C] | (uint32_t)(unsigned char)bytes[0x3D] << 8 |
+                  (uint32_t)(unsigned char)bytes[0x3E] << 16 |
+                  (uint32_t)(unsigned char)bytes[0x3F] << 24;
+    return pe <= bytes.size() - 4 && bytes.compare(pe, 4, std::string("PE\0\0", 4)) == 0;
+}
+
 static UINT proc_winexec(LPCSTR command_line)
 {
     if (command_line == NULL)
@@ -198,7 +213,7 @@ static UINT proc_winexec(LPCSTR command_line)
         if (proc_lookup_result(c, &result) || proc_lookup_result(program, &result))
             return result;
         if (proc_is_file(program))
-            return 33;
+            return proc_is_image(program) ? 33 : ERROR_BAD_FORMAT;
     }
     return ERROR_FILE_NOT_FOUND;
 }
@@ -207,8 +222,9 @@ UINT WinExec(LPCSTR command_line, UINT show)
 {
     UINT result = proc_winexec(command_line);
     proc.execs.push_back(sim_exec{command_line != NULL ? command_line : "", show, result});
+    /* Measured: a file that is no image leaves ERROR_BAD_EXE_FORMAT. */
     if (result <= 31)
-        simi_set_last_error(result);
+        simi_set_last_error(result == ERROR_BAD_FORMAT ? ERROR_BAD_EXE_FORMAT : result);
     simi_log("WinExec", simi_q(command_line) + ", " + simi_num(show), simi_num(result));
     return result;
 }

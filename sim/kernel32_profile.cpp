@@ -1,25 +1,26 @@
-/* kernel32's profile (.ini and WIN.INI) calls over the simulated disk, as the real ones parse. */
+/* kernel32's profile (.ini and WIN.INI) calls over the simulated disk, as the real ones parse,
+ * answer and rewrite (the rules come from the recorded conformance corpus). */
 #include "sim/sim_internal.h"
 
 #include <string.h>
 
-/* One line of a section: name=value, or a line without "=" (has_value false), kept as read. */
-struct prof_entry {
+/* One line of a section: name=value, or a line without "=" (has_value false). */
+struct prof_key {
     std::string name;  /* blanks around it trimmed */
     std::string value; /* blanks around it trimmed, quotes kept */
     bool has_value;
 };
 struct prof_section {
-    std::string name; /* trimmed */
-    bool header;      /* false only for the lines before the first header */
-    std::vector<prof_entry> entries;
+    std::string name; /* trimmed; "" for the lines before the first header and for "[]" */
+    std::vector<prof_key> keys;
 };
-typedef std::vector<prof_section> prof_file; /* [0]: the lines before the first header */
+/* [0]: the lines before the first header (none in an empty file) */
+typedef std::vector<prof_section> prof_file;
 
-/* Ctrl-Z is trimmed like a blank (a file ending in "A=1\x1A" gives 1). */
+/* The parser's blanks: TAB to CR, space, and Ctrl-Z (a file ending in "A=1\x1A" gives 1). */
 static bool prof_blank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\x1a';
+    return (c >= 0x09 && c <= 0x0d) || c == 0x1a || c == ' ';
 }
 
 static std::string prof_trim(const std::string &s, bool leading, bool trailing)
@@ -32,6 +33,7 @@ static std::string prof_trim(const std::string &s, bool leading, bool trailing)
     return s.substr(b, e - b);
 }
 
+/* Names compare without regard to the case of A-Z, and otherwise exactly. */
 static bool prof_same(const std::string &a, const std::string &b)
 {
     if (a.size() != b.size())
@@ -48,78 +50,70 @@ static bool prof_same(const std::string &a, const std::string &b)
     return true;
 }
 
-/* Outer quotes go when the first and last characters are the same quote: "a" b "c" -> a" b "c;
- * a lone quote stays. */
-static std::string prof_unquote(const std::string &s)
-{
-    if (s.size() >= 2 && (s[0] == '"' || s[0] == '\'') && s.back() == s[0])
-        return s.substr(1, s.size() - 2);
-    return s;
-}
-
-/* CR LF, a lone LF and a lone CR each end a line; a last line without an end is read. Blank
- * lines are dropped (a rewrite does not keep them). A "[" line without "]" is no header. */
+/* Every run of CR and LF ends a line, so blank lines vanish; a last line without an end is
+ * read. A "[" line without "]" is no header but a key; text after the last "]" is ignored.
+ * A key without a name is kept only when the key before it in its section has one. */
 static void prof_parse(const std::string &bytes, prof_file *f)
 {
-    f->assign(1, prof_section{"", false, {}});
-    size_t i = 0;
-    while (i < bytes.size()) {
-        size_t e = i;
-        while (e < bytes.size() && bytes[e] != '\r' && bytes[e] != '\n')
-            e++;
-        std::string line = prof_trim(bytes.substr(i, e - i), true, true);
-        if (e < bytes.size() && bytes[e] == '\r' && e + 1 < bytes.size() && bytes[e + 1] == '\n')
-            e++;
-        i = e + 1;
+    /* An empty file has no sections at all, not even the nameless first one. */
+    f->assign(bytes.empty() ? 0 : 1, prof_section{"", {}});
+    size_t i = 0, n = bytes.size();
+    while (i < n) {
+        size_t start = i;
+        while (i < n && bytes[i] != '\r' && bytes[i] != '\n')
+            i++;
+        std::string line = prof_trim(bytes.substr(start, i - start), true, true);
+        while (i < n && (bytes[i] == '\r' || bytes[i] == '\n'))
+            i++;
         if (line.empty())
             continue;
         size_t close = line.rfind(']');
         if (line[0] == '[' && close != std::string::npos) {
-            /* Text after the last "]" is ignored: "[Trail] junk" is section Trail. */
-            f->push_back(prof_section{prof_trim(line.substr(1, close - 1), true, true), true, {}});
+            f->push_back(prof_section{prof_trim(line.substr(1, close - 1), true, true), {}});
             continue;
         }
         size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            f->back().entries.push_back(prof_entry{line, "", false});
-        else
-            f->back().entries.push_back(prof_entry{prof_trim(line.substr(0, eq), true, true),
-                                                   prof_trim(line.substr(eq + 1), true, true),
-                                                   true});
+        prof_key k;
+        k.has_value = eq != std::string::npos;
+        k.name = k.has_value ? prof_trim(line.substr(0, eq), false, true) : line;
+        k.value = k.has_value ? prof_trim(line.substr(eq + 1), true, false) : "";
+        std::vector<prof_key> &keys = f->back().keys;
+        if (!k.name.empty() || keys.empty() || !keys.back().name.empty())
+            keys.push_back(k);
     }
 }
 
+/* A section without a name has no header line, so the keys of a "[]" section join the section
+ * before it when the file is read again. */
 static std::string prof_format(const prof_file &f)
 {
     std::string out;
     for (const prof_section &s : f) {
-        if (s.header)
+        if (!s.name.empty())
             out += "[" + s.name + "]\r\n";
-        for (const prof_entry &e : s.entries)
-            out += e.has_value ? e.name + "=" + e.value + "\r\n" : e.name + "\r\n";
+        for (const prof_key &k : s.keys)
+            out += k.has_value ? k.name + "=" + k.value + "\r\n" : k.name + "\r\n";
     }
     return out;
 }
 
-/* Only the first section of a name counts; a section with an empty name ("[]", or the lines
- * before the first header) is never found. */
+/* A lookup's section: the first whose name equals the requested one with its blanks trimmed.
+ * The empty name finds the lines before the first header. */
 static prof_section *prof_find_section(prof_file *f, const char *name)
 {
     std::string want = prof_trim(name, true, true);
-    if (want.empty())
-        return NULL;
     for (prof_section &s : *f)
-        if (s.header && prof_same(s.name, want))
+        if (prof_same(s.name, want))
             return &s;
     return NULL;
 }
 
-static prof_entry *prof_find_entry(prof_section *s, const char *key)
+static prof_key *prof_find_key(prof_section *s, const char *name)
 {
-    std::string want = prof_trim(key, true, true);
-    for (prof_entry &e : s->entries)
-        if (prof_same(e.name, want))
-            return &e;
+    std::string want = prof_trim(name, true, true);
+    for (prof_key &k : s->keys)
+        if (prof_same(k.name, want))
+            return &k;
     return NULL;
 }
 
@@ -134,48 +128,154 @@ static std::string prof_path(const char *file)
     return file;
 }
 
-/* ---- Reading ------------------------------------------------------------------------------ */
-
-/* The default loses its trailing blanks and its outer quotes; leading blanks stay. */
-static std::string prof_default(const char *def)
+/* Open a profile file as the real calls do: a missing file is an empty one (last error 2), an
+ * existing one clears the last error; anything else fails with its error. for_write also
+ * refuses a file that cannot be written, whether or not the call would change it. */
+static bool prof_open(const char *file, bool for_write, prof_file *f)
 {
-    return prof_unquote(prof_trim(def != NULL ? def : "", false, true));
+    DWORD error = ERROR_ACCESS_DENIED;
+    std::string bytes;
+    std::string path = prof_path(file);
+    if (file != NULL && *file == '\0') {
+        simi_set_last_error(error);
+        return false;
+    }
+    if (!simi_read_file(path.c_str(), &bytes, &error)) {
+        if (error != ERROR_FILE_NOT_FOUND) {
+            simi_set_last_error(error);
+            return false;
+        }
+        bytes.clear();
+    } else {
+        error = ERROR_SUCCESS;
+    }
+    if (for_write && !simi_file_writable(path.c_str(), &error)) {
+        simi_set_last_error(error);
+        return false;
+    }
+    simi_set_last_error(error);
+    prof_parse(bytes, f);
+    return true;
 }
 
-static DWORD prof_copy_text(const std::string &text, LPSTR buf, DWORD size)
+/* ---- Reading ------------------------------------------------------------------------------
+ * The answer is built as the real call builds it: a text of at most size characters (the
+ * wide-character buffer of the real call) and a count; then the count's characters are copied
+ * to the caller's buffer and a NUL is put after them. */
+
+struct prof_answer {
+    std::string text;  /* the characters written, including the NULs of a list */
+    long count;        /* what the inner call returned */
+    bool wrote_before; /* Wine's call wrote a NUL before its own buffer (see prof_get) */
+    bool cut_short;    /* a list that does not fit the buffer, with its final NUL */
+};
+
+/* lstrcpyn: at most size-1 characters and a NUL. */
+static prof_answer prof_copy(const std::string &text, DWORD size)
 {
-    DWORD n = text.size() < size - 1 ? (DWORD)text.size() : size - 1;
-    memcpy(buf, text.data(), n);
-    buf[n] = '\0';
-    return n;
+    std::string cut = text.substr(0, size - 1);
+    return prof_answer{cut + '\0', (long)cut.size(), false, false};
 }
 
-/* A list of names, each ended by a NUL, and one NUL more; the count excludes the last NUL.
- * A list that does not fit fully (also one of exactly size bytes) is cut to size-2 bytes and
- * one NUL, and the count is size-2: the measured behaviour. The documented one ends a cut
- * list with two NULs instead, the second in the last byte of the buffer. An empty list is one
- * NUL, or the default when there is one. */
-static DWORD prof_copy_list(const std::vector<std::string> &names, const char *def, LPSTR buf,
-                            DWORD size)
+/* A value or default: outer quotes go when the first and last characters are the same quote.
+ * The closing quote is removed as the last character copied, so a cut value loses its last
+ * character instead when the buffer holds the closing quote's place exactly. */
+static prof_answer prof_copy_entry(const std::string &value, DWORD size)
 {
-    if (names.empty())
-        return prof_copy_text(prof_default(def), buf, size);
-    std::string all;
-    for (const std::string &n : names)
-        all += n + '\0';
-    if (size > all.size() + 1) {
-        memcpy(buf, all.data(), all.size());
-        buf[all.size()] = '\0';
-        return (DWORD)all.size();
+    bool quoted = value.size() >= 2 && (value[0] == '"' || value[0] == '\'') &&
+                  value.back() == value[0];
+    std::string rest = quoted ? value.substr(1) : value;
+    prof_answer a = prof_copy(rest, size);
+    if (quoted && size >= rest.size()) {
+        if (a.count == 0) {
+            a.wrote_before = true;
+        } else {
+            a.count--;
+            a.text = a.text.substr(0, (size_t)a.count) + '\0';
+        }
     }
-    if (size < 2) {
-        buf[0] = '\0';
-        simi_set_last_error(ERROR_INVALID_PARAMETER);
-        return 0;
+    return a;
+}
+
+/* The names of the sections with a name, each with a NUL, and one NUL more. A list that does
+ * not fit is cut inside the name that does not fit, which ends in a NUL; the count is then
+ * size-2. */
+static prof_answer prof_section_names(const prof_file &f, DWORD size)
+{
+    size_t whole = 1;
+    for (const prof_section &s : f)
+        if (!s.name.empty())
+            whole += s.name.size() + 1;
+    bool cut_short = size < whole;
+    if (size == 1)
+        return prof_answer{std::string(1, '\0'), 0, false, cut_short};
+    std::string out;
+    size_t room = size - 1;
+    for (const prof_section &s : f) {
+        if (s.name.empty())
+            continue;
+        size_t need = s.name.size() + 1;
+        if (need >= room) {
+            out += s.name.substr(0, room - 1) + '\0';
+            return prof_answer{out + '\0', (long)size - 2, false, cut_short};
+        }
+        out += s.name + '\0';
+        room -= need;
     }
-    memcpy(buf, all.data(), size - 2);
-    buf[size - 2] = '\0';
-    return size - 2;
+    return prof_answer{out + '\0', (long)out.size(), false, cut_short};
+}
+
+/* Lines with "=" are listed, ";" lines are not. */
+static bool prof_listed(const prof_key &k)
+{
+    return k.has_value && (k.name.empty() || k.name[0] != ';');
+}
+
+/* The key names of the first section called exactly name (case aside, blanks not trimmed):
+ * lines with "=" only, ";" lines left out. Each name with a NUL; the list ends in a NUL. A
+ * name that does not fit is cut (the count is then size-2); no room for a name at all gives
+ * an empty list. */
+static prof_answer prof_key_names(const prof_file &f, const char *name, DWORD size)
+{
+    const prof_section *s = NULL;
+    for (const prof_section &c : f)
+        if (prof_same(c.name, name)) {
+            s = &c;
+            break;
+        }
+    if (s == NULL)
+        return prof_answer{std::string(2, '\0'), 0, false, false};
+    size_t whole = 1;
+    for (const prof_key &k : s->keys)
+        if (prof_listed(k))
+            whole += k.name.size() + 1;
+    bool cut_short = size < whole;
+    std::string out;
+    long left = (long)size;
+    for (const prof_key &k : s->keys) {
+        if (left <= 2)
+            break;
+        if (!prof_listed(k))
+            continue;
+        std::string piece = k.name.substr(0, (size_t)left - 2);
+        out += piece + '\0';
+        left -= (long)piece.size() + 1;
+        if (left < 2)
+            break;
+    }
+    if (left <= 1) /* the cut name's NUL ends the list (a one-character buffer has none) */
+        return prof_answer{out.empty() ? std::string(1, '\0') : out, (long)size - 2,
+                           out.empty(), cut_short};
+    return prof_answer{out + '\0', (long)size - left, false, cut_short};
+}
+
+/* A default loses its trailing spaces (not its tabs, and never its first character). */
+static std::string prof_default_trimmed(const std::string &def)
+{
+    size_t e = def.size();
+    while (e > 1 && def[e - 1] == ' ')
+        e--;
+    return def.substr(0, e);
 }
 
 static DWORD prof_get(const char *section, const char *key, const char *def, LPSTR buf,
@@ -183,38 +283,46 @@ static DWORD prof_get(const char *section, const char *key, const char *def, LPS
 {
     if (buf == NULL || size == 0)
         return 0;
-    std::string bytes;
-    DWORD error = ERROR_ACCESS_DENIED;
-    bool read = file == NULL || *file != '\0'
-                    ? simi_read_file(prof_path(file).c_str(), &bytes, &error)
-                    : false;
-    if (!read) {
-        simi_set_last_error(error);
-        return prof_copy_text(prof_default(def), buf, size);
-    }
+    std::string dflt = def != NULL ? def : "";
     prof_file f;
-    prof_parse(bytes, &f);
-    std::vector<std::string> names;
-    if (section == NULL) { /* the key argument plays no part then */
-        for (const prof_section &s : f)
-            if (s.header && !s.name.empty())
-                names.push_back(s.name);
-        return prof_copy_list(names, def, buf, size);
+    bool opened = prof_open(file, false, &f);
+    prof_answer a;
+    if (section == NULL) {
+        /* the key and the default play no part then */
+        a = opened ? prof_section_names(f, size) : prof_answer{"", 0, false, false};
+    } else if (key == NULL) {
+        a = opened ? prof_key_names(f, section, size)
+                   : prof_answer{std::string(1, '\0'), 0, false, false};
+        if (a.text[0] == '\0') { /* also when the list starts with an empty name */
+            bool before = a.wrote_before;
+            a = prof_copy_entry(dflt, size);
+            a.wrote_before |= before;
+        }
+    } else {
+        dflt = prof_default_trimmed(dflt);
+        if (!opened) {
+            a = prof_copy(dflt, size);
+        } else {
+            prof_section *s = prof_find_section(&f, section);
+            prof_key *k = s != NULL ? prof_find_key(s, key) : NULL;
+            a = prof_copy_entry(k != NULL && k->has_value ? k->value : dflt, size);
+        }
     }
-    prof_section *s = prof_find_section(&f, section);
-    if (s == NULL)
-        return prof_copy_text(prof_default(def), buf, size);
-    if (key == NULL) {
-        /* Lines without "=" and ";" lines are no keys here, though a lookup finds ";Key". */
-        for (const prof_entry &e : s->entries)
-            if (e.has_value && (e.name.empty() || e.name[0] != ';'))
-                names.push_back(e.name);
-        return prof_copy_list(names, def, buf, size);
-    }
-    prof_entry *e = prof_find_entry(s, key);
-    if (e == NULL || !e->has_value)
-        return prof_copy_text(prof_default(def), buf, size);
-    return prof_copy_text(prof_unquote(e->value), buf, size);
+    /* Measured: where Wine's call writes a NUL just before its own buffer (a one-character
+     * buffer for a key list, or for a value of two quotes), freeing that buffer fails and
+     * leaves ERROR_INVALID_PARAMETER. The answer itself is the empty text. */
+    if (a.wrote_before)
+        simi_set_last_error(ERROR_INVALID_PARAMETER);
+    DWORD n = a.count > 0 ? (DWORD)a.count : 0;
+    if (n > size - 1)
+        n = size - 1;
+    memcpy(buf, a.text.data(), n < a.text.size() ? n : a.text.size());
+    buf[n] = '\0';
+    /* Documented: a list cut short ends in two NULs, the second in the buffer's last byte.
+     * Wine writes only the first; the simulation answers as Windows. */
+    if (a.cut_short && size >= 3)
+        buf[size - 1] = '\0';
+    return n;
 }
 
 static std::string prof_get_args(const char *section, const char *key, const char *def,
@@ -250,8 +358,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buf
 
 DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buf, DWORD size)
 {
-    std::string win_ini = prof_path(NULL);
-    DWORD n = prof_get(section, key, def, buf, size, win_ini.c_str());
+    DWORD n = prof_get(section, key, def, buf, size, "win.ini");
     simi_log("GetProfileStringA", prof_get_args(section, key, def, size),
              prof_result(n, buf, size));
     return n;
@@ -259,35 +366,53 @@ DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buf, DWORD
 
 /* ---- Writing ------------------------------------------------------------------------------ */
 
-/* Apply one write to a parsed file; false when nothing changed. New names and values lose
- * their leading blanks only (the next rewrite trims the trailing ones). */
-static bool prof_apply(prof_file *f, const char *section, const char *key, const char *value)
+/* Delete the first section called exactly name (case aside; blanks are not trimmed, and the
+ * empty name is the lines before the first header). */
+static bool prof_delete_section(prof_file *f, const char *name)
 {
-    prof_section *s = prof_find_section(f, section);
-    if (key == NULL) { /* the whole section, every line up to the next header */
-        if (s == NULL)
-            return false;
-        f->erase(f->begin() + (s - f->data()));
-        return true;
+    for (size_t i = 0; i < f->size(); i++)
+        if (prof_same((*f)[i].name, name)) {
+            f->erase(f->begin() + (long)i);
+            return true;
+        }
+    return false;
+}
+
+/* Delete the first key called exactly key in the sections called exactly section: when the
+ * first such section lacks it, a later one of the same name loses it. */
+static bool prof_delete_key(prof_file *f, const char *section, const char *key)
+{
+    for (prof_section &s : *f) {
+        if (!prof_same(s.name, section))
+            continue;
+        for (size_t i = 0; i < s.keys.size(); i++)
+            if (prof_same(s.keys[i].name, key)) {
+                s.keys.erase(s.keys.begin() + (long)i);
+                return true;
+            }
     }
-    prof_entry *e = s != NULL ? prof_find_entry(s, key) : NULL;
-    if (value == NULL) {
-        if (e == NULL)
-            return false;
-        s->entries.erase(s->entries.begin() + (e - s->entries.data()));
-        return true;
-    }
+    return false;
+}
+
+/* Set a key, found as a lookup finds it; false when it already had that value. New sections
+ * and keys, and values, lose their leading blanks only (a later read trims the rest). */
+static bool prof_set(prof_file *f, const char *section, const char *key, const char *value)
+{
     std::string v = prof_trim(value, true, false);
-    if (e != NULL) { /* the file's spelling of the key stays */
-        e->value = v;
-        e->has_value = true;
+    prof_section *s = prof_find_section(f, section);
+    prof_key *k = s != NULL ? prof_find_key(s, key) : NULL;
+    if (k != NULL) { /* the file's spelling of the key stays */
+        if (k->has_value && k->value == v)
+            return false;
+        k->value = v;
+        k->has_value = true;
         return true;
     }
     if (s == NULL) {
-        f->push_back(prof_section{prof_trim(section, true, false), true, {}});
+        f->push_back(prof_section{prof_trim(section, true, false), {}});
         s = &f->back();
     }
-    s->entries.push_back(prof_entry{prof_trim(key, true, false), v, true});
+    s->keys.push_back(prof_key{prof_trim(key, true, false), v, true});
     return true;
 }
 
@@ -298,33 +423,35 @@ static BOOL prof_put(const char *section, const char *key, const char *value, co
         simi_set_last_error((DWORD)fault);
         return FALSE;
     }
-    if (section == NULL) {
-        /* (NULL, NULL, NULL) only flushes a cache, which the simulation does not keep. */
-        simi_set_last_error(key == NULL && value == NULL ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
-        return FALSE;
-    }
-    if (file != NULL && *file == '\0') {
-        simi_set_last_error(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    std::string path = prof_path(file);
-    std::string bytes;
-    DWORD error;
-    bool deleting = key == NULL || value == NULL;
-    if (!simi_read_file(path.c_str(), &bytes, &error)) {
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-            simi_set_last_error(error);
-            return FALSE;
-        }
-        if (deleting) /* nothing to delete, and no file is created for it */
-            return TRUE;
-        bytes.clear();
-    }
     prof_file f;
-    prof_parse(bytes, &f);
-    if (!prof_apply(&f, section, key, value))
+    if (section == NULL && key == NULL) {
+        /* (NULL, NULL, NULL) flushes a cache, which the simulation does not keep; it opens
+         * the file all the same. A section deletion without a section (crashes Wine 8) is
+         * refused. */
+        if (value != NULL)
+            simi_set_last_error(ERROR_INVALID_PARAMETER);
+        else if (file != NULL)
+            prof_open(file, true, &f);
+        return FALSE;
+    }
+    if (!prof_open(file, true, &f))
+        return FALSE;
+    bool changed;
+    if (key == NULL) {
+        changed = prof_delete_section(&f, section);
+    } else if (section == NULL) {
+        simi_set_last_error(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    } else if (value == NULL) {
+        changed = prof_delete_key(&f, section, key);
+    } else {
+        changed = prof_set(&f, section, key, value);
+    }
+    /* Nothing changed: the file keeps its bytes (and is not created). */
+    if (!changed)
         return TRUE;
-    if (!simi_write_file(path.c_str(), prof_format(f), &error)) {
+    DWORD error;
+    if (!simi_write_file(prof_path(file).c_str(), prof_format(f), &error)) {
         simi_set_last_error(error);
         return FALSE;
     }
@@ -342,8 +469,7 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
 
 BOOL WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value)
 {
-    std::string win_ini = prof_path(NULL);
-    BOOL ok = prof_put(section, key, value, win_ini.c_str());
+    BOOL ok = prof_put(section, key, value, "win.ini");
     simi_log("WriteProfileStringA", simi_q(section) + ", " + simi_q(key) + ", " + simi_q(value),
              simi_num(ok));
     return ok;

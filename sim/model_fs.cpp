@@ -527,6 +527,23 @@ bool simi_read_file(const char *win_path, std::string *bytes, DWORD *error)
     return true;
 }
 
+bool simi_file_writable(const char *win_path, DWORD *error)
+{
+    fs_entry e;
+    if (!fs_resolve(win_path, &e, error)) {
+        if (*error == FS_ERROR_NO_DRIVE)
+            *error = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    if (!e.r.exists)
+        return true;
+    if (e.r.is_dir || fs_is_readonly(e.r.host)) {
+        *error = ERROR_ACCESS_DENIED;
+        return false;
+    }
+    return true;
+}
+
 bool simi_write_file(const char *win_path, const std::string &bytes, DWORD *error)
 {
     fs_entry e;

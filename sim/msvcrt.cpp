@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
+
 /* ---- Streams ------------------------------------------------------------------------------ */
 
 #define CRT_AHEAD 4096
@@ -19,6 +21,15 @@ struct crt_stream {
     char drive;
     bool text;        /* CR LF on disk, LF in the program; Ctrl-Z ends input */
     bool append;      /* every write goes to the end */
+    bool readable;    /* opened with r or + */
+    off_t seek_to;    /* a text stream's seek target, handed to crt_seek by crt_fseek */
+    bool seek_pending;
+    /* msvcrt's own buffer, as far as its answers show it: after an open or a seek it is empty
+     * and the next read fills it with up to CRT_AHEAD bytes; a text stream's fill stops at a
+     * Ctrl-Z. */
+    bool fill_pending;
+    bool fill_met_end;
+    size_t fill_chars; /* characters the last fill gave */
     off_t off;        /* file offset of the next byte the stream reads or writes */
     unsigned char ahead[CRT_AHEAD]; /* raw read-ahead (text mode looks one byte past a CR) */
     off_t ahead_off;  /* file offset of ahead[0] */
@@ -26,6 +37,9 @@ struct crt_stream {
 };
 
 static const char *crt_mode_names[] = {"r", "w", "r+"};
+
+/* The streams crt_fopen made, for the calls whose msvcrt answers need the stream's mode. */
+static std::map<FILE *, crt_stream *> crt_streams;
 
 /* glibc adds the bytes each call returns to its cached position; in text mode they differ
  * from the file offsets, so the cache is dropped and ftell asks the stream (crt_seek). */
@@ -157,6 +171,13 @@ static int crt_seek(void *cookie, off64_t *pos, int whence)
 {
     crt_stream *st = (crt_stream *)cookie;
     off64_t base;
+    if (st->seek_pending && whence == SEEK_SET && *pos == 0) {
+        st->seek_pending = false;
+        st->off = st->seek_to;
+        *pos = st->seek_to;
+        return 0;
+    }
+    st->seek_pending = false;
     if (whence == SEEK_SET) {
         base = 0;
     } else if (whence == SEEK_CUR) {
@@ -189,6 +210,7 @@ static int crt_close(void *cookie)
     bool fail = simi_fault(SIM_CLOSE, EIO, &error);
     close(st->fd);
     fs_open_remove(st->host);
+    crt_streams.erase(st->file);
     std::string host = st->host;
     delete st;
     simi_log("fclose", simi_q(host.c_str()), fail ? "EOF" : "0");
@@ -276,12 +298,21 @@ static FILE *crt_fopen_model(const char *path, const char *mode, int *err)
         fs_space_shrink(e.r.drive, old_size, 0);
         fs_times_forget(e.r.host);
     }
+    /* Documented: a text file opened with "a+" loses a Ctrl-Z at its end, so that what is
+     * appended can be read back. Wine keeps it; the simulation answers as Windows. */
+    unsigned char last = 0;
+    if (kind == 'a' && plus && text && old_size > 0 &&
+        pread(fd, &last, 1, (off_t)old_size - 1) == 1 && last == 0x1A &&
+        simi_mutation_allowed() && ftruncate(fd, (off_t)old_size - 1) == 0)
+        fs_space_shrink(e.r.drive, old_size, old_size - 1);
     crt_stream *st = new crt_stream();
     st->fd = fd;
     st->host = e.r.host;
     st->drive = e.r.drive;
     st->text = text;
     st->append = kind == 'a';
+    st->readable = kind == 'r' || plus;
+    st->fill_pending = true;
     cookie_io_functions_t io = {crt_read, crt_write, crt_seek, crt_close};
     int which = plus ? 2 : (kind == 'r' ? 0 : 1);
     FILE *f = fopencookie(st, crt_mode_names[which], io);
@@ -292,6 +323,7 @@ static FILE *crt_fopen_model(const char *path, const char *mode, int *err)
         return NULL;
     }
     st->file = f;
+    crt_streams[f] = st;
     fs_open_add(st->host);
     return f;
 }
@@ -308,6 +340,133 @@ FILE *crt_fopen(const char *path, const char *mode)
     }
     simi_log("fopen", args, simi_hex((uintptr_t)f));
     return f;
+}
+
+/* ---- Stream calls with msvcrt's answers ----------------------------------------------------
+ * The stream calls are glibc's, reached through these wrappers where msvcrt answers otherwise
+ * (measured under Wine, recorded in the conformance corpus). The parentheses around a name
+ * call the C library's function, not the macro that leads here. */
+
+static crt_stream *crt_stream_of(FILE *f)
+{
+    std::map<FILE *, crt_stream *>::const_iterator it = crt_streams.find(f);
+    return it != crt_streams.end() ? it->second : NULL;
+}
+
+/* Reading a stream opened for writing only gives EOF and sets neither indicator. */
+static bool crt_write_only(FILE *f)
+{
+    crt_stream *st = crt_stream_of(f);
+    return st != NULL && !st->readable;
+}
+
+/* The fill a read makes when msvcrt's buffer is empty; true when this read made it. */
+static bool crt_fill_as_msvcrt(FILE *f)
+{
+    crt_stream *st = crt_stream_of(f);
+    if (st == NULL || !st->text || !st->fill_pending)
+        return false;
+    st->fill_pending = false;
+    st->fill_met_end = false;
+    unsigned char raw[CRT_AHEAD];
+    ssize_t n = pread(st->fd, raw, sizeof raw, st->off);
+    size_t chars = 0;
+    for (ssize_t i = 0; i < n; i++) {
+        if (raw[i] == 0x1A) {
+            st->fill_met_end = true;
+            break;
+        }
+        if (!(raw[i] == '\r' && i + 1 < n && raw[i + 1] == '\n'))
+            chars++;
+    }
+    st->fill_chars = chars;
+    return true;
+}
+
+int crt_getc(FILE *f)
+{
+    if (crt_write_only(f))
+        return EOF;
+    crt_fill_as_msvcrt(f);
+    return (getc)(f);
+}
+
+int crt_fgetc(FILE *f)
+{
+    if (crt_write_only(f))
+        return EOF;
+    crt_fill_as_msvcrt(f);
+    return (fgetc)(f);
+}
+
+char *crt_fgets(char *buf, int n, FILE *f)
+{
+    if (crt_write_only(f))
+        return NULL;
+    crt_fill_as_msvcrt(f);
+    return (fgets)(buf, n, f);
+}
+
+/* When msvcrt's fread fills its buffer itself, meets a Ctrl-Z there, and takes every character
+ * before it, it sets the end-of-file indicator at once, though it got all it asked for. */
+size_t crt_fread(void *buf, size_t size, size_t n, FILE *f)
+{
+    if (crt_write_only(f))
+        return 0;
+    bool filled = crt_fill_as_msvcrt(f);
+    size_t got = (fread)(buf, size, n, f);
+    crt_stream *st = crt_stream_of(f);
+    if (filled && st->fill_met_end && size * n >= st->fill_chars)
+        f->_flags |= _IO_EOF_SEEN;
+    return got;
+}
+
+/* A character pushed back clears both indicators; EOF is not pushed back, nor anything into
+ * a stream opened for writing only. */
+int crt_ungetc(int c, FILE *f)
+{
+    if (c == EOF || crt_write_only(f))
+        return EOF;
+    int r = (ungetc)(c, f);
+    if (r != EOF)
+        (clearerr)(f);
+    return r;
+}
+
+/* 0 on success, not a count. */
+int crt_fputs(const char *text, FILE *f)
+{
+    return (fputs)(text, f) == EOF ? EOF : 0;
+}
+
+/* The end-of-file indicator goes before the seek, so a failed seek clears it too.
+ * A text stream's offsets are the file's, but glibc seeks to a block boundary and then skips
+ * characters, which CR LF pairs make fewer than bytes: there the seek goes to offset 0 and
+ * crt_seek substitutes the target. */
+int crt_fseek(FILE *f, long offset, int whence)
+{
+    f->_flags &= ~_IO_EOF_SEEN;
+    crt_stream *st = crt_stream_of(f);
+    int r;
+    if (st != NULL && st->text && whence == SEEK_SET && offset > 0) {
+        st->seek_to = offset;
+        st->seek_pending = true;
+        r = (fseek)(f, 0, SEEK_SET);
+        st->seek_pending = false;
+    } else {
+        r = (fseek)(f, offset, whence);
+    }
+    if (st != NULL)
+        st->fill_pending = true; /* a seek empties msvcrt's buffer, even one that fails */
+    return r;
+}
+
+/* A stream whose error indicator is set closes with EOF. */
+int crt_fclose(FILE *f)
+{
+    bool failed = (ferror)(f) != 0;
+    int r = (fclose)(f);
+    return r != 0 || failed ? EOF : 0;
 }
 
 /* ---- Names -------------------------------------------------------------------------------- */

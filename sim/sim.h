@@ -184,7 +184,8 @@ const std::vector<sim_message_box> &sim_message_boxes(void);
 const std::vector<sim_broadcast> &sim_broadcasts(void);
 const std::vector<sim_window_class> &sim_window_classes(void);
 const std::vector<std::string> &sim_registered_messages(void);
-/* The process environment as SetEnvironmentVariableA and crt_putenv left it. */
+/* The system's copy of the process environment as SetEnvironmentVariableA and crt_putenv left
+ * it (crt_getenv reads the C runtime's copy, which only crt_putenv changes). */
 bool sim_env_get(const char *name, std::string *value);
 
 /* Every Reg* call, in order, with what it was given: the entry point, the key handle, the

@@ -58,6 +58,10 @@ bool simi_resolve(const char *win_path, simi_resolved *out, DWORD *error);
  * attribute, the free space and the crash switch. */
 bool simi_read_file(const char *win_path, std::string *bytes, DWORD *error);
 bool simi_write_file(const char *win_path, const std::string &bytes, DWORD *error);
+/* Whether a file could be opened for writing now: true for a missing file in an existing
+ * directory; false with ERROR_ACCESS_DENIED for a read-only file or a directory, and the
+ * resolution's errors otherwise. Nothing is changed. */
+bool simi_file_writable(const char *win_path, DWORD *error);
 /* The crash switch: count one mutating file operation; false once the machine has "stopped". */
 bool simi_mutation_allowed(void);
 /* The Windows directory, such as C:\WINDOWS. */

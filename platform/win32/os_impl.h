@@ -20,6 +20,7 @@ static inline int crt_access(const char *path, int mode) { return _access(path, 
 static inline int crt_chmod(const char *path, int mode) { return _chmod(path, mode); }
 static inline int crt_remove(const char *path) { return remove(path); }
 static inline int crt_putenv(const char *text) { return _putenv(text); }
+static inline char *crt_getenv(const char *name) { return getenv(name); }
 static inline void *crt_malloc(size_t n) { return malloc(n); }
 static inline void crt_free(void *p) { free(p); }
 static inline void crt_args(int *argc, char ***argv) { *argc = __argc; *argv = __argv; }

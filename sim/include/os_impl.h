@@ -231,6 +231,8 @@ typedef struct _NETRESOURCEA {
 #define ERROR_INVALID_NAME 123L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_BAD_EXE_FORMAT 193L
+#define ERROR_ENVVAR_NOT_FOUND 203L
 #define ERROR_MORE_DATA 234L
 #define ERROR_DISK_RECALIBRATE_FAILED 1126L
 #define ERROR_DISK_OPERATION_FAILED 1127L
@@ -269,6 +271,7 @@ UINT GetDriveTypeA(LPCSTR root);
 UINT WinExec(LPCSTR command_line, UINT show);
 BOOL GetVersionExA(LPOSVERSIONINFOA info);
 BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
+DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buf, DWORD size);
 DWORD GetLastError(void);
 void SetLastError(DWORD error);
 DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buf, DWORD size);
@@ -319,9 +322,39 @@ int crt_access(const char *path, int mode);
 int crt_chmod(const char *path, int mode);
 int crt_remove(const char *path);
 int crt_putenv(const char *text);
+char *crt_getenv(const char *name);
 void *crt_malloc(size_t n);
 void crt_free(void *p);
 void crt_args(int *argc, char ***argv);
+
+/* The stream calls answer as msvcrt's do where glibc's answer differently: fputs returns 0,
+ * fseek clears the end-of-file indicator even when it fails, ungetc clears both indicators and
+ * refuses EOF, fclose of a stream with its error indicator set returns EOF, and reading a stream
+ * opened for writing only returns EOF without setting an indicator. */
+int crt_getc(FILE *f);
+int crt_fgetc(FILE *f);
+char *crt_fgets(char *buf, int n, FILE *f);
+size_t crt_fread(void *buf, size_t size, size_t n, FILE *f);
+int crt_ungetc(int c, FILE *f);
+int crt_fputs(const char *text, FILE *f);
+int crt_fseek(FILE *f, long offset, int whence);
+int crt_fclose(FILE *f);
+#undef getc
+#undef fgetc
+#undef fgets
+#undef fread
+#undef ungetc
+#undef fputs
+#undef fseek
+#undef fclose
+#define getc(f) crt_getc(f)
+#define fgetc(f) crt_fgetc(f)
+#define fgets(buf, n, f) crt_fgets(buf, n, f)
+#define fread(buf, size, n, f) crt_fread(buf, size, n, f)
+#define ungetc(c, f) crt_ungetc(c, f)
+#define fputs(text, f) crt_fputs(text, f)
+#define fseek(f, offset, whence) crt_fseek(f, offset, whence)
+#define fclose(f) crt_fclose(f)
 
 /* The program's entry, defined by the agent and called by the front end. */
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_tail, int show);

@@ -8,6 +8,7 @@
 
 #include "sim/sim.h"
 #include "support/agent_office.h"
+#include "support/workstation.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ using Limits = Office;
 /* A shared home in the directory dir of share APPS, with its settings and client list. */
 void home_files(const std::string &apps, const std::string &dir)
 {
-    put(apps + "/" + dir + "/bin/vxinst.exe", "MZ");
+    put(apps + "/" + dir + "/bin/vxinst.exe", ws_program_image());
     put(apps + "/" + dir + "/vxinst/VCSM.ini",
         "[Vornex]\r\nHOST_MACHINE=VXSERVER\r\nBACKUP=OFFICE\r\n");
     put(apps + "/" + dir + "/vxinst/clients.ini", "[PC1]\r\nTIMESTAMP=3.2.3\r\n");

@@ -12,6 +12,7 @@
 #include "agent/agent.h"
 #include "platform/path.h"
 #include "sim/sim.h"
+#include "support/workstation.h"
 #include "support/agent_office.h"
 #include "support/rows.h"
 
@@ -209,7 +210,7 @@ TEST_F(Office, InstallerPathWithABlankIsQuoted)
     std::filesystem::rename(apps + "/VORNEX", apps + "/Vornex Share");
     local["SHARED_VORNEX_HOME"] = "S:\\Vornex Share";
     local["TIMESTAMP"] = "1.0";
-    put(apps + "/Vornex.exe", "MZ"); /* what the unquoted line would start */
+    put(apps + "/Vornex.exe", ws_program_image()); /* what the unquoted line would start */
     run({"-a", "b c"});
     EXPECT_EQ(outcome(), "exec \"S:\\Vornex Share\\bin\\vxinst.exe\" -a b c /configure");
     ASSERT_EQ(sim_execs().size(), 1u);
@@ -270,6 +271,16 @@ TEST_P(LaunchFailure, ShowsItsText)
     EXPECT_EQ(outcome(), CONFIGURE + "\nbox " + GetParam().text);
 }
 VX_ROWS(LaunchFailure, LAUNCH_ROWS);
+
+TEST_F(Office, InstallerThatIsNoProgramIsReportedAsALaunchFailure)
+{
+    put(apps + "/VORNEX/bin/vxinst.exe", "A stand-in for the installer, as text.\r\n");
+    local["TIMESTAMP"] = "1.0";
+    run();
+    EXPECT_EQ(outcome(), CONFIGURE + "\nbox " + TEXT_SPAWN);
+    ASSERT_EQ(sim_execs().size(), 1u);
+    EXPECT_EQ(sim_execs()[0].result, (UINT)ERROR_BAD_FORMAT);
+}
 
 TEST_F(Office, FailedClassRegistrationEndsSilently)
 {

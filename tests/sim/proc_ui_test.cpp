@@ -42,11 +42,11 @@ TEST(ProcModule, WindowsXpTruncation)
 TEST(ProcWinExec, FindsTheProgramAsWindowsDoes)
 {
     std::string dir = ws_fresh();
-    ASSERT_TRUE(ws_write_file("C:\\vxtest\\child.exe", "MZ"));
+    ASSERT_TRUE(ws_write_file("C:\\vxtest\\child.exe", ws_program_image()));
     std::string host = sim_host_path("C:\\vxtest");
     ASSERT_EQ(mkdir((host + "/dir with blank").c_str(), 0777), 0);
-    ASSERT_TRUE(ws_write_file("C:\\vxtest\\dir with blank\\vxinst.exe", "MZ"));
-    ASSERT_TRUE(ws_write_file("C:\\vxtest\\dir.exe", "MZ"));
+    ASSERT_TRUE(ws_write_file("C:\\vxtest\\dir with blank\\vxinst.exe", ws_program_image()));
+    ASSERT_TRUE(ws_write_file("C:\\vxtest\\dir.exe", ws_program_image()));
     struct Row {
         const char *line;
         UINT result;

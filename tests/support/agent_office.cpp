@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "platform/os.h"
+#include "support/workstation.h"
 
 void put(const std::string &path, const std::string &text)
 {
@@ -30,7 +31,7 @@ void Office::SetUp()
     apps = host + "/apps";
     clients = host + "/clients";
     std::filesystem::create_directories(host + "/c/VORNEX");
-    put(apps + "/VORNEX/bin/vxinst.exe", "MZ");
+    put(apps + "/VORNEX/bin/vxinst.exe", ws_program_image());
     put(apps + "/VORNEX/vxinst/VCSM.ini", "[Vornex]\r\nHOST_MACHINE=VXSERVER\r\nBACKUP=OFFICE\r\n");
     put(apps + "/VORNEX/vxinst/clients.ini", "[PC1]\r\nTIMESTAMP=3.2.2\r\n");
     put(clients + "/newclnts.ini", "");

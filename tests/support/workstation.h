@@ -15,6 +15,11 @@ std::string ws_fresh(void);
 bool ws_on_simulation(void);
 /* True under Wine (false on the simulation and on real Windows). */
 bool ws_on_wine(void);
+/* The program runs as a 32-bit program on 64-bit Windows (WOW64), where HKEY_LOCAL_MACHINE\SOFTWARE
+ * is reached through SOFTWARE\Wow6432Node unless a call asks for KEY_WOW64_64KEY. */
+bool ws_wow64(void);
+/* What the tests run on, for a report: "simulation", "Wine 8.0", "Windows 6.1.7601". */
+std::string ws_platform(void);
 
 /* The label of the medium in the test workstation's first removable drive. */
 #define WS_MEDIUM_LABEL "VXTEST 1"
@@ -41,11 +46,16 @@ std::string ws_content(const std::string &win_path);
 /* A file's creation, last access and last write times, read or set through an open handle. */
 bool ws_read_stamps(const std::string &win_path, FILETIME stamps[3]);
 bool ws_write_stamps(const std::string &win_path, const FILETIME stamps[3]);
+/* The bytes of the smallest program Windows starts (the example office's installer, made by
+ * scripts/make-installer-image.py): WinExec starts it, where a file that is no image gives 11. */
+std::string ws_program_image(void);
+
 /* win_path\name */
 std::string ws_join(const std::string &dir, const std::string &name);
 
 /* Remove a key below HKEY_LOCAL_MACHINE with everything under it, for tests that made one
- * there (the simulation forgets its registry at the next ws_fresh() anyway). */
-void ws_reg_delete_tree(const std::string &hklm_path);
+ * there (the simulation forgets its registry at the next ws_fresh() anyway); view64: the key
+ * as the 64-bit view has it (KEY_WOW64_64KEY). */
+void ws_reg_delete_tree(const std::string &hklm_path, bool view64 = false);
 
 #endif

@@ -41,7 +41,17 @@ bool ws_on_wine(void)
     return false;
 }
 
-void ws_reg_delete_tree(const std::string &)
+bool ws_wow64(void)
+{
+    return sim_wow64();
+}
+
+std::string ws_platform(void)
+{
+    return "simulation";
+}
+
+void ws_reg_delete_tree(const std::string &, bool)
 {
     /* sim_reset() in the next ws_fresh() empties the simulated registry. */
 }

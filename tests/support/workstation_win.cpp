@@ -54,29 +54,67 @@ bool ws_on_wine(void)
     return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
 }
 
-static void ws_delete_key(HKEY parent, const char *name)
+bool ws_wow64(void)
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::string ws_platform(void)
+{
+    typedef const char *(__cdecl * wine_version_fn)(void);
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    wine_version_fn wine_version =
+        ntdll != NULL ? (wine_version_fn)(void *)GetProcAddress(ntdll, "wine_get_version") : NULL;
+    char text[64];
+    if (wine_version != NULL) {
+        snprintf(text, sizeof text, "Wine %s", wine_version());
+        return text;
+    }
+    OSVERSIONINFOA v;
+    v.dwOSVersionInfoSize = sizeof v;
+    if (!GetVersionExA(&v))
+        return "Windows";
+    snprintf(text, sizeof text, "Windows %lu.%lu.%lu", (unsigned long)v.dwMajorVersion,
+             (unsigned long)v.dwMinorVersion, (unsigned long)v.dwBuildNumber);
+    return text;
+}
+
+static void ws_delete_key(HKEY parent, const char *name, REGSAM view)
 {
     HKEY key;
-    if (RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE | view, &key) != ERROR_SUCCESS)
         return;
     char sub[256];
     DWORD len = sizeof sub;
     /* Always the first subkey: each deletion renumbers the rest. */
     while (RegEnumKeyExA(key, 0, sub, &len, NULL, NULL, NULL, NULL) == ERROR_SUCCESS) {
-        ws_delete_key(key, sub);
+        ws_delete_key(key, sub, view);
         len = sizeof sub;
         HKEY probe;
-        if (RegOpenKeyExA(key, sub, 0, KEY_READ, &probe) == ERROR_SUCCESS) {
+        if (RegOpenKeyExA(key, sub, 0, KEY_READ | view, &probe) == ERROR_SUCCESS) {
             RegCloseKey(probe); /* could not be removed: stop rather than loop */
             break;
         }
     }
     RegCloseKey(key);
-    RegDeleteKeyA(parent, name);
+    /* A predefined parent would delete in this program's own view. */
+    HKEY from = parent;
+    std::string rest = name;
+    size_t cut = rest.rfind('\\');
+    if (parent == HKEY_LOCAL_MACHINE && cut != std::string::npos &&
+        RegOpenKeyExA(parent, rest.substr(0, cut).c_str(), 0, KEY_WRITE | view, &from) ==
+            ERROR_SUCCESS)
+        rest = rest.substr(cut + 1);
+    else
+        from = parent;
+    RegDeleteKeyA(from, rest.c_str());
+    if (from != parent)
+        RegCloseKey(from);
 }
 
-void ws_reg_delete_tree(const std::string &hklm_path)
+void ws_reg_delete_tree(const std::string &hklm_path, bool view64)
 {
     if (!hklm_path.empty())
-        ws_delete_key(HKEY_LOCAL_MACHINE, hklm_path.c_str());
+        ws_delete_key(HKEY_LOCAL_MACHINE, hklm_path.c_str(), view64 ? KEY_WOW64_64KEY : 0);
 }

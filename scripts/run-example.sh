@@ -31,3 +31,4 @@ run lab "started from the network drive N:" lab
 run laptop "drive S: not connected" laptop
 run laptop "the same laptop again: S: and Z: are connected now" laptop
 run warehouse "clients share already connected as Y:" warehouse
+run annex "64-bit Windows, settings in the 64-bit view only" annex

@@ -57,6 +57,56 @@ TEST_F(Examples, EveryClientGetsItsOutcome)
     }
 }
 
+TEST_F(Examples, SettingsInThe64BitViewAreNotSeenByThe32BitAgent)
+{
+    office_run annex = run({"--no-save", world("annex")});
+    ASSERT_EQ(annex.code, 0) << annex.err;
+    EXPECT_TRUE(office_has_line(annex.out, "message box \"Vornex Client Software Agent\":")) << annex.out;
+    EXPECT_TRUE(office_has_line(annex.out, "  An unknown error has occured, please try again or contact "
+                                    "Vornex Support"))
+        << annex.out;
+    EXPECT_TRUE(office_has_line(annex.out,
+                         "note: HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX is in the 64-bit view only; "
+                         "the agent, a 32-bit program on 64-bit Windows, reads "
+                         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\VORNEX"))
+        << annex.out;
+
+    // Written where the 32-bit agent looks, the same settings make the client current, and
+    // what the agent writes goes there too.
+    fs::path reg = office / "annex" / "registry.reg";
+    std::string text = office_slurp(reg);
+    const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX]";
+    size_t at = text.find(key);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, key.size(), "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\VORNEX]");
+    office_write(reg, text);
+    office_run moved = run({"--no-save", world("annex")});
+    ASSERT_EQ(moved.code, 0) << moved.err;
+    EXPECT_TRUE(office_has_line(moved.out, "client is current: nothing started, nothing shown"))
+        << moved.out;
+    EXPECT_TRUE(office_has_line(moved.out, "registry value written: HKEY_LOCAL_MACHINE\\SOFTWARE\\"
+                                    "Wow6432Node\\VORNEX: CLIENTS_DIR = \"z:\\\" (REG_EXPAND_SZ)"))
+        << moved.out;
+    EXPECT_EQ(moved.out.find("note:"), std::string::npos) << moved.out;
+}
+
+TEST_F(Examples, TheInstallerMustBeAProgram)
+{
+    // The checked-in stand-in is an executable image, as on a real server; a text file in its
+    // place is refused by WinExec (11), which the agent reports in the local start mode only.
+    fs::path installer = office / "server" / "APPS" / "VORNEX" / "bin" / "vxinst.exe";
+    ASSERT_EQ(office_slurp(installer).compare(0, 2, "MZ"), 0);
+    office_write(installer, "A stand-in for the installer, as text.\r\n");
+    office_run accounts = run({"--no-save", world("accounts"), "-a", "b"});
+    ASSERT_EQ(accounts.code, 0) << accounts.err;
+    EXPECT_TRUE(office_has_line(accounts.out, "message box \"Vornex Client Software Agent\":"))
+        << accounts.out;
+    EXPECT_TRUE(office_has_line(accounts.out,
+                         "  An unknown error occured while spawning the executable."))
+        << accounts.out;
+    EXPECT_EQ(accounts.out.find("installer started"), std::string::npos) << accounts.out;
+}
+
 TEST_F(Examples, SecondRunFindsWhatTheFirstConnected)
 {
     office_run first = run({world("laptop")});

@@ -107,6 +107,29 @@ void report_outcome(FILE *out)
         fprintf(out, "client is current: nothing started, nothing shown\n");
 }
 
+/* On 64-bit Windows the 32-bit agent finds HKEY_LOCAL_MACHINE\SOFTWARE\X at
+ * SOFTWARE\Wow6432Node\X: name the keys an administrator put only where it does not look. */
+void report_views(const world &w, FILE *out)
+{
+    if (!w.wow64)
+        return;
+    for (const std::string &path : sim_reg_keys(NULL, HKEY_LOCAL_MACHINE)) {
+        size_t cut = path.find('\\');
+        if (cut == std::string::npos || path.find('\\', cut + 1) != std::string::npos ||
+            text_lower(path.substr(0, cut)) != "software")
+            continue;
+        std::string name = path.substr(cut + 1);
+        std::string redirected = path.substr(0, cut) + "\\Wow6432Node\\" + name;
+        if (text_lower(name) == "wow6432node" ||
+            sim_reg_key_exists(NULL, HKEY_LOCAL_MACHINE, redirected.c_str()))
+            continue;
+        fprintf(out,
+                "note: HKEY_LOCAL_MACHINE\\%s is in the 64-bit view only; the agent, a 32-bit "
+                "program on 64-bit Windows, reads HKEY_LOCAL_MACHINE\\%s\n",
+                path.c_str(), redirected.c_str());
+    }
+}
+
 /* The line of world.ini that names a file, for messages. */
 std::string named_at(const world &w, int line)
 {
@@ -246,6 +269,7 @@ int ksim_run(const std::vector<std::string> &args, FILE *out, FILE *err)
     snapshot after = take_snapshot(w);
 
     report_outcome(out);
+    report_views(w, out);
     if (c.explain) {
         fprintf(out, "why:\n");
         for (const std::string &line : explain_pass(sim_calls()))

@@ -29,6 +29,7 @@ struct world {
     std::string dir;
     ini_file ini;
     std::string module;
+    bool wow64 = false; /* the agent runs as a 32-bit program on 64-bit Windows */
     std::vector<world_registry> registries;
 };
 

@@ -138,10 +138,16 @@ private:
             } else if (key == "version") {
                 if (!version(e))
                     return false;
+            } else if (key == "wow64") {
+                std::string v = text_lower(text_trim(e.value));
+                if (v != "yes" && v != "no")
+                    return fail(e.line, "wow64 = yes (64-bit Windows) or no");
+                w_->wow64 = v == "yes";
+                sim_set_wow64(w_->wow64);
             } else {
                 return fail(e.line, "unknown key " + e.key +
                                         " in [workstation] (expected name, module, registry, "
-                                        "windows or version)");
+                                        "windows, version or wow64)");
             }
         }
         return true;

@@ -25,7 +25,7 @@ enum corpus_family {
 
 /* A text argument that may be a null pointer. */
 struct corpus_text {
-    bool null;
+    bool null = false;
     std::string text;
 };
 
@@ -44,23 +44,23 @@ struct corpus_profile_call {
 };
 
 struct corpus_profile_case {
-    corpus_place place;
+    corpus_place place = CORPUS_FILE;
     std::string content;
     std::vector<corpus_profile_call> calls; /* a read has one */
-    uint32_t size;                          /* a read's buffer size */
+    uint32_t size = 0;                      /* a read's buffer size */
 };
 
 struct corpus_registry_case {
     corpus_text set_name;
-    uint32_t type;
-    std::string data;    /* the bytes the caller's buffer holds, from its start */
-    bool data_null;      /* lpData NULL */
-    uint32_t cb;         /* cbData */
+    uint32_t type = 0;
+    std::string data;       /* the bytes the caller's buffer holds, from its start */
+    bool data_null = false; /* lpData NULL */
+    uint32_t cb = 0;        /* cbData */
     corpus_text query_name;
-    bool type_null;       /* lpType NULL */
-    bool query_data_null; /* lpData NULL */
-    bool query_cb_null;   /* lpcbData NULL (only with lpData NULL) */
-    uint32_t query_cb;    /* *lpcbData in */
+    bool type_null = false;       /* lpType NULL */
+    bool query_data_null = false; /* lpData NULL */
+    bool query_cb_null = false;   /* lpcbData NULL (only with lpData NULL) */
+    uint32_t query_cb = 0;        /* *lpcbData in */
 };
 
 /* One stream operation; arg and text as the operation needs them. */
@@ -78,22 +78,22 @@ enum corpus_op_kind {
     CORPUS_CLEARERR,
 };
 struct corpus_op {
-    corpus_op_kind kind;
-    long arg;  /* character, count, or offset */
-    int whence;
+    corpus_op_kind kind = CORPUS_GETC;
+    long arg = 0; /* character, count, or offset */
+    int whence = 0;
     std::string text;
 };
 
 struct corpus_crt_case {
-    bool exists;
+    bool exists = false;
     std::string content;
     std::string mode;
     std::vector<corpus_op> ops;
 };
 
 struct corpus_case {
-    int id;
-    corpus_family family;
+    int id = 0;
+    corpus_family family = CORPUS_PROFILE_READ;
     corpus_profile_case profile;
     corpus_registry_case registry;
     corpus_crt_case crt;

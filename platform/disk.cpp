@@ -2,6 +2,7 @@
 #include "platform/disk.h"
 
 #include "platform/os.h"
+#include "platform/path.h"
 
 struct disk_error_row {
     DWORD error;
@@ -35,7 +36,7 @@ static status_t disk_map_error(DWORD error)
 /* The geometry of the drive the path's first character names. */
 static status_t disk_measure(const char *path, uint64_t *cluster, uint64_t *free_clusters)
 {
-    char root[4];
+    char root[PATH_DRIVE_ROOT_CAP];
     DWORD sectors_per_cluster = 0;
     DWORD bytes_per_sector = 0;
     DWORD free_count = 0;
@@ -43,10 +44,7 @@ static status_t disk_measure(const char *path, uint64_t *cluster, uint64_t *free
 
     if (path == NULL || path[0] == '\0')
         return STATUS_FAILED;
-    root[0] = path[0];
-    root[1] = ':';
-    root[2] = '\\';
-    root[3] = '\0';
+    path_drive_root(root, path[0]);
     if (!GetDiskFreeSpaceA(root, &sectors_per_cluster, &bytes_per_sector, &free_count,
                            &total_count))
         return disk_map_error(GetLastError());

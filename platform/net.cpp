@@ -188,10 +188,7 @@ status_t net_connect_share(const char *host, const char *share, char *drive)
         letter = candidates[i];
     }
 
-    drive[0] = letter;
-    drive[1] = ':';
-    drive[2] = '\\';
-    drive[3] = '\0';
+    path_drive_root(drive, letter);
 
 done:
     return rc;

@@ -187,3 +187,13 @@ void path_trim_root(char *text)
     }
     text[keep] = '\0';
 }
+
+void path_drive_root(char *root, char letter)
+{
+    if (root == NULL)
+        return;
+    root[0] = letter;
+    root[1] = ':';
+    root[2] = '\\';
+    root[3] = '\0';
+}

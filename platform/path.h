@@ -31,6 +31,13 @@ void path_split(const char *path, char *root, char *dir, char *base, char *ext);
  * at least 9 bytes). Null is ignored. */
 void path_compressed_name(char *base);
 
+/* A drive's root: the letter, a colon and a backslash. */
+#define PATH_DRIVE_ROOT_CAP 4
+
+/* The root X:\ of the drive letter [in] (its case kept) into root [out], PATH_DRIVE_ROOT_CAP
+ * bytes. Null is ignored. */
+void path_drive_root(char *root, char letter);
+
 /* Clean up a typed drive root in place [in,out]: slashes become backslashes, trailing spaces,
  * TABs and LFs are cut (an all-blank text becomes empty); leading blanks stay. Null is
  * ignored. */

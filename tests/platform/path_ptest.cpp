@@ -200,6 +200,18 @@ TEST(PathCompressedName, UnderscoreInFrontOrOverTheFirst)
     path_compressed_name(NULL);
 }
 
+TEST(PathDriveRoot, TheLetterAColonAndABackslash)
+{
+    for (char letter : {'A', 'S', 'z'}) {
+        char root[PATH_DRIVE_ROOT_CAP + 1];
+        memset(root, 0x5A, sizeof root);
+        path_drive_root(root, letter);
+        EXPECT_EQ(std::string(root), std::string(1, letter) + ":\\") << letter;
+        EXPECT_EQ(root[PATH_DRIVE_ROOT_CAP], 0x5A) << "nothing past the root's buffer";
+    }
+    path_drive_root(NULL, 'C');
+}
+
 TEST(PathTrimRoot, SlashesAndTrailingBlanks)
 {
     struct Row {

@@ -2,7 +2,6 @@
 #include "sim/model_registry.h"
 
 #include <string.h>
-#include <strings.h>
 
 #define ADVAPI_ERROR_NOACCESS 998L          /* data pointer null with a non-zero size */
 #define ADVAPI_ERROR_UNKNOWN_REVISION 1305L /* InitializeSecurityDescriptor */
@@ -81,7 +80,7 @@ LONG RegConnectRegistryA(LPCSTR machine, HKEY root, PHKEY result)
     /* Only the exact computer name counts as this machine (not localhost, not an address);
      * the key handed back is then the predefined one itself. */
     std::string own = simi_computer_name();
-    if (*name != '\0' && strcasecmp(own.c_str(), name) == 0) {
+    if (*name != '\0' && simi_same(own, name)) {
         *result = root;
         return advapi_log("RegConnectRegistryA", args, ERROR_SUCCESS,
                           "-> " + simr_handle_name(root));

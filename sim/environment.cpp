@@ -24,26 +24,10 @@ static void env_reset(void)
 }
 static bool env_registered = simi_on_reset(env_reset);
 
-static bool env_same(const std::string &a, const char *b, size_t n)
-{
-    if (a.size() != n)
-        return false;
-    for (size_t i = 0; i < n; i++) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = (char)(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = (char)(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 static env_var *env_find(env_block *block, const char *name, size_t n)
 {
     for (env_var &v : *block)
-        if (env_same(v.name, name, n))
+        if (simi_same_n(v.name.data(), v.name.size(), name, n))
             return &v;
     return NULL;
 }

@@ -269,12 +269,7 @@ bool fs_root_letter(LPCSTR root, char *letter)
         *letter = 'C';
         return true;
     }
-    if (((root[0] >= 'A' && root[0] <= 'Z') || (root[0] >= 'a' && root[0] <= 'z')) &&
-        root[1] == ':') {
-        *letter = (char)(root[0] & ~0x20);
-        return true;
-    }
-    return false;
+    return root[0] != '\0' && root[1] == ':' && simi_drive_letter(root[0], letter);
 }
 
 static DWORD file_disk_free(LPCSTR root, DWORD out[4])

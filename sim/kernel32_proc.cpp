@@ -2,7 +2,6 @@
 #include "sim/model_fs.h"
 
 #include <string.h>
-#include <strings.h>
 
 #include <map>
 
@@ -63,7 +62,7 @@ void sim_set_winexec_result(const char *program, UINT result)
 {
     std::string p = program != NULL ? program : "";
     for (auto &r : proc.exec_results)
-        if (strcasecmp(r.first.c_str(), p.c_str()) == 0) {
+        if (simi_same(r.first, p)) {
             r.second = result;
             return;
         }
@@ -119,8 +118,8 @@ static UINT proc_drive_type(LPCSTR root)
             return DRIVE_NO_ROOT_DIR;
         return DRIVE_REMOTE;
     }
-    char c = root[0];
-    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) || root[1] != ':')
+    char c;
+    if (root[0] == '\0' || root[1] != ':' || !simi_drive_letter(root[0], &c))
         return DRIVE_NO_ROOT_DIR;
     simi_drive d;
     if (!simi_drive_get(c, &d) || d.remembered_only)
@@ -147,7 +146,7 @@ UINT GetDriveTypeA(LPCSTR root)
 static bool proc_lookup_result(const std::string &program, UINT *result)
 {
     for (const auto &r : proc.exec_results)
-        if (strcasecmp(r.first.c_str(), program.c_str()) == 0) {
+        if (simi_same(r.first, program)) {
             *result = r.second;
             return true;
         }

@@ -33,23 +33,6 @@ static std::string prof_trim(const std::string &s, bool leading, bool trailing)
     return s.substr(b, e - b);
 }
 
-/* Names compare without regard to the case of A-Z, and otherwise exactly. */
-static bool prof_same(const std::string &a, const std::string &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); i++) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = (char)(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = (char)(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 /* Every run of CR and LF ends a line, so blank lines vanish; a last line without an end is
  * read. A "[" line without "]" is no header but a key; text after the last "]" is ignored.
  * A key without a name is kept only when the key before it in its section has one. */
@@ -103,7 +86,7 @@ static prof_section *prof_find_section(prof_file *f, const char *name)
 {
     std::string want = prof_trim(name, true, true);
     for (prof_section &s : *f)
-        if (prof_same(s.name, want))
+        if (simi_same(s.name, want))
             return &s;
     return NULL;
 }
@@ -112,7 +95,7 @@ static prof_key *prof_find_key(prof_section *s, const char *name)
 {
     std::string want = prof_trim(name, true, true);
     for (prof_key &k : s->keys)
-        if (prof_same(k.name, want))
+        if (simi_same(k.name, want))
             return &k;
     return NULL;
 }
@@ -239,7 +222,7 @@ static prof_answer prof_key_names(const prof_file &f, const char *name, DWORD si
 {
     const prof_section *s = NULL;
     for (const prof_section &c : f)
-        if (prof_same(c.name, name)) {
+        if (simi_same(c.name, name)) {
             s = &c;
             break;
         }
@@ -371,7 +354,7 @@ DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buf, DWORD
 static bool prof_delete_section(prof_file *f, const char *name)
 {
     for (size_t i = 0; i < f->size(); i++)
-        if (prof_same((*f)[i].name, name)) {
+        if (simi_same((*f)[i].name, name)) {
             f->erase(f->begin() + (long)i);
             return true;
         }
@@ -383,10 +366,10 @@ static bool prof_delete_section(prof_file *f, const char *name)
 static bool prof_delete_key(prof_file *f, const char *section, const char *key)
 {
     for (prof_section &s : *f) {
-        if (!prof_same(s.name, section))
+        if (!simi_same(s.name, section))
             continue;
         for (size_t i = 0; i < s.keys.size(); i++)
-            if (prof_same(s.keys[i].name, key)) {
+            if (simi_same(s.keys[i].name, key)) {
                 s.keys.erase(s.keys.begin() + (long)i);
                 return true;
             }

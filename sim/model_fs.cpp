@@ -60,11 +60,8 @@ static bool fs_registered = simi_on_reset(fs_reset);
 
 static int fs_letter_index(char letter)
 {
-    if (letter >= 'a' && letter <= 'z')
-        return letter - 'a';
-    if (letter >= 'A' && letter <= 'Z')
-        return letter - 'A';
-    return -1;
+    char upper;
+    return simi_drive_letter(letter, &upper) ? upper - 'A' : -1;
 }
 
 /* ---- Drive table -------------------------------------------------------------------------- */
@@ -172,8 +169,7 @@ static std::string fs_strip_slashes(const char *host)
 static fs_share *fs_find_share(const std::string &host, const std::string &share)
 {
     for (fs_share &s : fs_shares)
-        if (strcasecmp(s.host.c_str(), host.c_str()) == 0 &&
-            strcasecmp(s.share.c_str(), share.c_str()) == 0)
+        if (simi_same(s.host, host) && simi_same(s.share, share))
             return &s;
     return NULL;
 }
@@ -208,7 +204,7 @@ bool simi_share_dir(const char *host, const char *share, std::string *host_dir, 
     std::string sh = share != NULL ? share : "";
     bool host_known = false;
     for (const fs_share &s : fs_shares)
-        if (strcasecmp(s.host.c_str(), h.c_str()) == 0)
+        if (simi_same(s.host, h))
             host_known = true;
     if (!host_known) {
         *error = ERROR_BAD_NETPATH;
@@ -287,7 +283,7 @@ static bool fs_find_in(const std::string &dir, const std::string &name, std::str
     bool any = false;
     struct dirent *e;
     while ((e = readdir(dp)) != NULL) {
-        if (strcasecmp(e->d_name, name.c_str()) != 0)
+        if (!simi_same(e->d_name, name))
             continue;
         if (!any || strcmp(e->d_name, found->c_str()) < 0)
             *found = e->d_name;

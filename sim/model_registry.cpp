@@ -29,30 +29,6 @@ bool sim_wow64(void)
 
 static bool simr_registered = simi_on_reset(simr_reset);
 
-static char simr_fold(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
-}
-
-static bool simr_same(const std::string &a, const char *b)
-{
-    size_t n = strlen(b);
-    if (a.size() != n)
-        return false;
-    for (size_t i = 0; i < n; i++)
-        if (simr_fold(a[i]) != simr_fold(b[i]))
-            return false;
-    return true;
-}
-
-static std::string simr_folded(const char *name)
-{
-    std::string folded(name);
-    for (char &c : folded)
-        c = simr_fold(c);
-    return folded;
-}
-
 static void simr_init_key(simr_key *key, const std::string &name, simr_key *parent)
 {
     key->name = name;
@@ -85,7 +61,7 @@ simr_machine *simr_machine_find(const char *name)
     if (name == NULL || *name == '\0')
         return simr_machines[0].get();
     for (size_t i = 1; i < simr_machines.size(); i++)
-        if (simr_same(simr_machines[i]->name, name))
+        if (simi_same(simr_machines[i]->name, name))
             return simr_machines[i].get();
     return NULL;
 }
@@ -110,16 +86,16 @@ simr_key *simr_child(simr_key *key, const std::string &name)
 {
     if (key->subkeys.size() < SIMR_INDEX_FROM) {
         for (auto &k : key->subkeys)
-            if (simr_same(k->name, name.c_str()))
+            if (simi_same(k->name, name))
                 return k.get();
         return NULL;
     }
     if (key->subkey_at.size() != key->subkeys.size()) {
         key->subkey_at.clear();
         for (auto &k : key->subkeys)
-            key->subkey_at[simr_folded(k->name.c_str())] = k.get();
+            key->subkey_at[simi_folded(k->name)] = k.get();
     }
-    auto it = key->subkey_at.find(simr_folded(name.c_str()));
+    auto it = key->subkey_at.find(simi_folded(name));
     return it == key->subkey_at.end() ? NULL : it->second;
 }
 
@@ -133,7 +109,7 @@ simr_key *simr_add_child(simr_key *key, const std::string &name)
     k = key->subkeys.back().get();
     simr_init_key(k, name, key);
     if (indexed)
-        key->subkey_at[simr_folded(name.c_str())] = k;
+        key->subkey_at[simi_folded(name)] = k;
     return k;
 }
 
@@ -144,16 +120,16 @@ static size_t simr_value_at(simr_key *key, const char *name)
         name = "";
     if (key->values.size() < SIMR_INDEX_FROM) {
         for (size_t i = 0; i < key->values.size(); i++)
-            if (simr_same(key->values[i].name, name))
+            if (simi_same(key->values[i].name, name))
                 return i;
         return key->values.size();
     }
     if (key->value_at.size() != key->values.size()) {
         key->value_at.clear();
         for (size_t i = 0; i < key->values.size(); i++)
-            key->value_at[simr_folded(key->values[i].name.c_str())] = i;
+            key->value_at[simi_folded(key->values[i].name)] = i;
     }
-    auto it = key->value_at.find(simr_folded(name));
+    auto it = key->value_at.find(simi_folded(name));
     return it == key->value_at.end() ? key->values.size() : it->second;
 }
 
@@ -174,7 +150,7 @@ void simr_value_set(simr_key *key, const char *name, DWORD type, const std::stri
         return;
     }
     if (!key->value_at.empty() && key->value_at.size() == key->values.size())
-        key->value_at[simr_folded(name)] = key->values.size();
+        key->value_at[simi_folded(name)] = key->values.size();
     key->values.push_back(simr_value{name, type, data});
 }
 
@@ -222,8 +198,8 @@ std::vector<std::string> simr_view(const simr_key *base, const std::vector<std::
 {
     if (!simr_wow64 || (access & KEY_WOW64_64KEY) != 0 || parts.empty() ||
         base != simr_root(simr_machine_find(""), HKEY_LOCAL_MACHINE) ||
-        !simr_same(parts[0], "SOFTWARE") ||
-        (parts.size() > 1 && simr_same(parts[1], SIMR_WOW64_NODE)))
+        !simi_same(parts[0], "SOFTWARE") ||
+        (parts.size() > 1 && simi_same(parts[1], SIMR_WOW64_NODE)))
         return parts;
     std::vector<std::string> redirected = parts;
     redirected.insert(redirected.begin() + 1, SIMR_WOW64_NODE);

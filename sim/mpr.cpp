@@ -30,13 +30,7 @@ static bool mpr_device(const char *name, char *letter)
 {
     if (name == NULL || strlen(name) != 2 || name[1] != ':')
         return false;
-    char c = name[0];
-    if (c >= 'a' && c <= 'z')
-        c = (char)(c - 'a' + 'A');
-    if (c < 'A' || c > 'Z')
-        return false;
-    *letter = c;
-    return true;
+    return simi_drive_letter(name[0], letter);
 }
 
 static DWORD mpr_log(const char *name, const std::string &args, DWORD rc)

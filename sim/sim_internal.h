@@ -17,6 +17,20 @@ std::string simi_q(const char *text);
 std::string simi_num(long long n);
 std::string simi_hex(unsigned long long n);
 
+/* ---- Names (sim_names.cpp) ------------------------------------------------------------------
+ * Windows compares the names of keys, values, files, shares, variables, sections and classes
+ * without regard to the case of A-Z; the simulation compares them so, and otherwise exactly. */
+char simi_fold(char c);
+std::string simi_folded(const std::string &name);
+/* Whether two names (of na and nb characters) are the same name. */
+bool simi_same_n(const char *a, size_t na, const char *b, size_t nb);
+bool simi_same(const std::string &a, const std::string &b);
+bool simi_same(const std::string &a, const char *b);
+bool simi_same(const char *a, const char *b);
+/* The drive letter c, in upper case, into *upper; false, *upper untouched, for anything but
+ * A-Z and a-z. */
+bool simi_drive_letter(char c, char *upper);
+
 /* ---- Fault switches (sim_core.cpp) --------------------------------------------------------- */
 /* Count one call of the family; true when it must fail, with *error the error to report (the
  * switch's own, or dflt when the switch said 0). */

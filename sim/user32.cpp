@@ -4,7 +4,6 @@
 
 #include <stdlib.h>
 #include <string.h>
-#include <strings.h>
 
 #define UI_ERROR_RESOURCE_DATA_NOT_FOUND 1812L
 #define UI_ICON_HANDLE ((HICON)(uintptr_t)0x10021)
@@ -58,7 +57,7 @@ const std::vector<std::string> &sim_registered_messages(void)
 static UINT ui_atom(const char *name, bool *is_new)
 {
     for (size_t i = 0; i < ui.atoms.size(); i++)
-        if (strcasecmp(ui.atoms[i].c_str(), name) == 0) {
+        if (simi_same(ui.atoms[i], name)) {
             *is_new = false;
             return 0xC000u + (UINT)i;
         }
@@ -102,7 +101,7 @@ ATOM RegisterClassA(const WNDCLASSA *wc)
         return 0;
     }
     for (const sim_window_class &c : ui.classes)
-        if (strcasecmp(c.name.c_str(), wc->lpszClassName) == 0) {
+        if (simi_same(c.name, wc->lpszClassName)) {
             simi_set_last_error(ERROR_CLASS_ALREADY_EXISTS);
             simi_log("RegisterClassA", args, "0 GLE 1410");
             return 0;
@@ -133,7 +132,7 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name)
         simi_log("LoadIconA", args, "NULL GLE 1812");
         return NULL;
     }
-    if (!ui_is_text(name) || strcasecmp(name, "VXINSTICON") != 0) {
+    if (!ui_is_text(name) || !simi_same(name, "VXINSTICON")) {
         simi_set_last_error(ERROR_RESOURCE_NAME_NOT_FOUND);
         simi_log("LoadIconA", args, "NULL GLE 1814");
         return NULL;

@@ -5,7 +5,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -349,29 +348,36 @@ static bool fs_drive_base(int index, std::string *dir, DWORD *error)
     return fs_unc_base(parts[0], parts[1], more, dir, error);
 }
 
-bool fs_resolve(const char *win_path, fs_entry *out, DWORD *error)
+/* The caller's path with every slash a backslash; ERROR_INVALID_NAME for a character no
+ * Windows name may hold, ERROR_PATH_NOT_FOUND for no path at all. */
+static bool fs_normalise(const char *win_path, std::string *p, DWORD *error)
 {
     if (win_path == NULL) {
         *error = ERROR_PATH_NOT_FOUND;
         return false;
     }
-    std::string p = win_path;
-    for (size_t i = 0; i < p.size(); i++) {
-        unsigned char c = (unsigned char)p[i];
+    *p = win_path;
+    for (size_t i = 0; i < p->size(); i++) {
+        unsigned char c = (unsigned char)(*p)[i];
         if (c == '/')
-            p[i] = '\\';
+            (*p)[i] = '\\';
         else if (c < 0x20 || strchr("<>\"|?*", c) != NULL || (c == ':' && i != 1)) {
             *error = ERROR_INVALID_NAME;
             return false;
         }
     }
-    if (p.empty()) {
+    if (p->empty()) {
         *error = ERROR_PATH_NOT_FOUND;
         return false;
     }
-    std::string base;
-    char drive = 0;
-    std::string rest;
+    return true;
+}
+
+/* Where a path starts: *base the host directory of its share or drive, *drive its letter (0
+ * for a UNC path), *rest what follows the share or the drive. */
+static bool fs_start(const std::string &p, std::string *base, char *drive, std::string *rest,
+                     DWORD *error)
+{
     if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') {
         std::vector<std::string> parts;
         fs_split(p.substr(2), &parts);
@@ -379,61 +385,70 @@ bool fs_resolve(const char *win_path, fs_entry *out, DWORD *error)
             *error = ERROR_BAD_NETPATH;
             return false;
         }
-        if (!fs_unc_base(parts[0], parts[1], {}, &base, error))
+        if (!fs_unc_base(parts[0], parts[1], {}, base, error))
             return false;
         size_t skip = 2;
         for (int n = 0; n < 2; n++) {
             skip = p.find('\\', skip);
             skip = skip == std::string::npos ? p.size() : skip + 1;
         }
-        rest = p.substr(skip);
-    } else {
-        int index;
-        if (p.size() >= 2 && p[1] == ':') {
-            index = fs_letter_index(p[0]);
-            if (index < 0) {
-                *error = ERROR_INVALID_NAME;
-                return false;
-            }
-            rest = p.substr(2); /* "X:a" is relative to X:'s current directory, its root */
-        } else {
-            index = 2; /* the current drive and directory: C:\ */
-            rest = p;
-        }
-        if (!fs_drive_base(index, &base, error))
-            return false;
-        drive = (char)('A' + index);
+        *drive = 0;
+        *rest = p.substr(skip);
+        return true;
     }
+    int index;
+    if (p.size() >= 2 && p[1] == ':') {
+        index = fs_letter_index(p[0]);
+        if (index < 0) {
+            *error = ERROR_INVALID_NAME;
+            return false;
+        }
+        *rest = p.substr(2); /* "X:a" is relative to X:'s current directory, its root */
+    } else {
+        index = 2; /* the current drive and directory: C:\ */
+        *rest = p;
+    }
+    if (!fs_drive_base(index, base, error))
+        return false;
+    *drive = (char)('A' + index);
+    return true;
+}
 
-    std::vector<std::string> raw, comps;
+/* The names below the start, with "." and ".." applied (never above the start) and the
+ * trailing dots and blanks dropped that Windows drops from a name. */
+static void fs_components(const std::string &rest, std::vector<std::string> *comps)
+{
+    std::vector<std::string> raw;
     fs_split(rest, &raw);
     for (std::string c : raw) {
         if (c == ".")
             continue;
         if (c == "..") {
-            if (!comps.empty())
-                comps.pop_back();
+            if (!comps->empty())
+                comps->pop_back();
             continue;
         }
-        /* Windows drops trailing dots and blanks from a name. */
         while (!c.empty() && (c.back() == '.' || c.back() == ' '))
             c.pop_back();
         if (!c.empty())
-            comps.push_back(c);
+            comps->push_back(c);
     }
+}
 
-    fs_entry e;
-    e.r.drive = drive;
-    e.trailing_sep = !rest.empty() && rest.back() == '\\';
-    e.root = comps.empty();
+/* Follow comps down from base on the host, each without regard to case. Only the last may be
+ * missing (e->r.exists false, its host path as spelled); a missing or non-directory step
+ * before it is ERROR_PATH_NOT_FOUND. */
+static bool fs_walk(const std::string &base, const std::vector<std::string> &comps,
+                    fs_entry *e, DWORD *error)
+{
     std::string cur = base;
     struct stat st;
     if (!fs_stat(cur, &st) || !S_ISDIR(st.st_mode)) {
-        *error = drive != 0 ? ERROR_NOT_READY : ERROR_BAD_NET_NAME;
+        *error = e->r.drive != 0 ? ERROR_NOT_READY : ERROR_BAD_NET_NAME;
         return false;
     }
-    e.r.exists = true;
-    e.r.is_dir = true;
+    e->r.exists = true;
+    e->r.is_dir = true;
     for (size_t i = 0; i < comps.size(); i++) {
         bool last = i + 1 == comps.size();
         std::string found;
@@ -443,8 +458,8 @@ bool fs_resolve(const char *win_path, fs_entry *out, DWORD *error)
                 return false;
             }
             cur += "/" + comps[i];
-            e.r.exists = false;
-            e.r.is_dir = false;
+            e->r.exists = false;
+            e->r.is_dir = false;
             break;
         }
         cur += "/" + found;
@@ -453,13 +468,31 @@ bool fs_resolve(const char *win_path, fs_entry *out, DWORD *error)
             *error = ERROR_PATH_NOT_FOUND;
             return false;
         }
-        e.r.is_dir = dir;
+        e->r.is_dir = dir;
     }
+    e->r.host = cur;
+    return true;
+}
+
+bool fs_resolve(const char *win_path, fs_entry *out, DWORD *error)
+{
+    std::string p, base, rest;
+    char drive;
+    std::vector<std::string> comps;
+    if (!fs_normalise(win_path, &p, error) || !fs_start(p, &base, &drive, &rest, error))
+        return false;
+    fs_components(rest, &comps);
+
+    fs_entry e;
+    e.r.drive = drive;
+    e.trailing_sep = !rest.empty() && rest.back() == '\\';
+    e.root = comps.empty();
+    if (!fs_walk(base, comps, &e, error))
+        return false;
     if (e.r.exists && !e.r.is_dir && e.trailing_sep) {
         *error = ERROR_PATH_NOT_FOUND; /* a file used as a directory */
         return false;
     }
-    e.r.host = cur;
     e.name = comps.empty() ? std::string() : comps.back();
     *out = e;
     return true;

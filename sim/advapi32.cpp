@@ -37,6 +37,17 @@ static LONG advapi_log(const char *name, const std::string &args, LONG rc, const
     return rc;
 }
 
+/* Every call on an open key starts alike, after any argument check the real call makes first:
+ * an injected fault, then the handle. ERROR_SUCCESS with *h the handle's key, machine and
+ * access, or the failure the call returns. */
+static LONG advapi_enter(HKEY key, simr_handle *h)
+{
+    int fault;
+    if (simi_fault(SIM_REGISTRY, ERROR_ACCESS_DENIED, &fault))
+        return fault;
+    return simr_handle_get(key, h) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
 /* Follow subkey from an open key, in the view the access asks for: *parts its levels, *found
  * how many of them exist, *last the deepest existing key. */
 static LONG advapi_walk(simr_key *start, const char *subkey, REGSAM access,
@@ -107,15 +118,13 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access, PHKEY 
     std::vector<std::string> parts;
     size_t found;
     simr_key *last;
-    int fault;
     LONG rc;
     if (result == NULL)
         return advapi_log("RegOpenKeyExA", args, ERROR_INVALID_PARAMETER, "");
     *result = NULL; /* every failure leaves a null handle */
-    if (simi_fault(SIM_REGISTRY, ERROR_ACCESS_DENIED, &fault))
-        return advapi_log("RegOpenKeyExA", args, fault, "");
-    if (!simr_handle_get(key, &h))
-        return advapi_log("RegOpenKeyExA", args, ERROR_INVALID_HANDLE, "");
+    rc = advapi_enter(key, &h);
+    if (rc != ERROR_SUCCESS)
+        return advapi_log("RegOpenKeyExA", args, rc, "");
     rc = advapi_walk(h.key, subkey, access, &parts, &found, &last);
     if (rc != ERROR_SUCCESS)
         return advapi_log("RegOpenKeyExA", args, rc, "");
@@ -138,11 +147,9 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPB
     std::string args = simr_handle_name(key) + ", " + simi_q(name) + ", " +
                        (size != NULL ? simi_num(*size) : std::string("NULL"));
     simr_handle h;
-    int fault;
-    if (simi_fault(SIM_REGISTRY, ERROR_ACCESS_DENIED, &fault))
-        return advapi_log("RegQueryValueExA", args, fault, "");
-    if (!simr_handle_get(key, &h))
-        return advapi_log("RegQueryValueExA", args, ERROR_INVALID_HANDLE, "");
+    LONG rc = advapi_enter(key, &h);
+    if (rc != ERROR_SUCCESS)
+        return advapi_log("RegQueryValueExA", args, rc, "");
     if (reserved != NULL || (data != NULL && size == NULL))
         return advapi_log("RegQueryValueExA", args, ERROR_INVALID_PARAMETER, "");
     if ((h.access & KEY_QUERY_VALUE) == 0)
@@ -160,7 +167,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPB
     DWORD need = (DWORD)v->data.size();
     if (type != NULL)
         *type = v->type;
-    LONG rc = ERROR_SUCCESS;
+    rc = ERROR_SUCCESS;
     bool text = v->type == REG_SZ || v->type == REG_EXPAND_SZ || v->type == REG_MULTI_SZ;
     /* A buffer too small is left untouched; the size needed is reported either way. */
     if (data != NULL && *size < need) {
@@ -207,12 +214,9 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subkey, DWORD reserved, LPSTR class_name, 
     std::vector<std::string> parts;
     size_t found;
     simr_key *last;
-    int fault;
-    LONG rc;
-    if (simi_fault(SIM_REGISTRY, ERROR_ACCESS_DENIED, &fault))
-        return advapi_log("RegCreateKeyExA", args, fault, "");
-    if (!simr_handle_get(key, &h))
-        return advapi_log("RegCreateKeyExA", args, ERROR_INVALID_HANDLE, "");
+    LONG rc = advapi_enter(key, &h);
+    if (rc != ERROR_SUCCESS)
+        return advapi_log("RegCreateKeyExA", args, rc, "");
     if (subkey == NULL || result == NULL || reserved != 0)
         return advapi_log("RegCreateKeyExA", args, ERROR_INVALID_PARAMETER, "");
     rc = advapi_walk(h.key, subkey, access, &parts, &found, &last);
@@ -253,11 +257,9 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYT
     std::string args = simr_handle_name(key) + ", " + simi_q(name) + ", " + simi_num(reserved) +
                        ", " + simi_num(type) + ", " + simi_num(size);
     simr_handle h;
-    int fault;
-    if (simi_fault(SIM_REGISTRY, ERROR_ACCESS_DENIED, &fault))
-        return advapi_log("RegSetValueExA", args, fault, "");
-    if (!simr_handle_get(key, &h))
-        return advapi_log("RegSetValueExA", args, ERROR_INVALID_HANDLE, "");
+    LONG rc = advapi_enter(key, &h);
+    if (rc != ERROR_SUCCESS)
+        return advapi_log("RegSetValueExA", args, rc, "");
     if ((h.access & KEY_SET_VALUE) == 0)
         return advapi_log("RegSetValueExA", args, ERROR_ACCESS_DENIED, "");
     if (data == NULL && size != 0)
@@ -278,11 +280,9 @@ LONG RegDeleteValueA(HKEY key, LPCSTR name)
     advapi_note("RegDeleteValueA", key, NULL, name, -1, 0);
     std::string args = simr_handle_name(key) + ", " + simi_q(name);
     simr_handle h;
-    int fault;
-    if (simi_fault(SIM_REGISTRY, ERROR_ACCESS_DENIED, &fault))
-        return advapi_log("RegDeleteValueA", args, fault, "");
-    if (!simr_handle_get(key, &h))
-        return advapi_log("RegDeleteValueA", args, ERROR_INVALID_HANDLE, "");
+    LONG rc = advapi_enter(key, &h);
+    if (rc != ERROR_SUCCESS)
+        return advapi_log("RegDeleteValueA", args, rc, "");
     if ((h.access & KEY_SET_VALUE) == 0)
         return advapi_log("RegDeleteValueA", args, ERROR_ACCESS_DENIED, "");
     bool had = simr_value_delete(h.key, name);

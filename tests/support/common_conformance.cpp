@@ -15,6 +15,11 @@ const ws_difference WS_LIST_CUT_SHORT = {
     "documented: a key or section list that does not fit ends in two NULs, the second in the "
     "buffer's last byte; Wine writes only the first"};
 
+const ws_difference WS_EMPTY_DRIVE = {
+    "a removable drive without medium", WS_WINDOWS,
+    "documented: such a drive is not ready (ERROR_NOT_READY); Wine reads it as a volume with an "
+    "empty label and refuses a label with ERROR_FILE_NOT_FOUND"};
+
 namespace {
 
 struct met_difference {

@@ -17,6 +17,7 @@ struct ws_difference {
 
 /* Differences more than one test meets. */
 extern const ws_difference WS_LIST_CUT_SHORT; /* profile key and section lists */
+extern const ws_difference WS_EMPTY_DRIVE;    /* a removable drive without medium */
 
 /* The side whose answer holds here: Windows on Windows, Wine under Wine, and on the simulation
  * the side it follows. Counts the difference as met. */

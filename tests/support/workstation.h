@@ -11,7 +11,8 @@
  * host directory, C:\WINDOWS present) and return a fresh, empty scratch directory as a Windows
  * path without trailing backslash, such as C:\vxtest. */
 std::string ws_fresh(void);
-/* True on the simulation; false on Windows or Wine (for marking documented differences). */
+/* True on the simulation; false on Windows or Wine. Tests do not branch on these: a difference
+ * between Wine and Windows gets a marker (support/conformance.h), which uses them. */
 bool ws_on_simulation(void);
 /* True under Wine (false on the simulation and on real Windows). */
 bool ws_on_wine(void);

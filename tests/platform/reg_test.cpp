@@ -16,8 +16,8 @@ const char *const PRODUCT_KEY = "SOFTWARE\\VORNEX";
 int calls_named(const char *name)
 {
     int n = 0;
-    for (const sim_call &c : sim_calls())
-        if (c.name == name)
+    for (const sim_reg_call &c : sim_reg_calls())
+        if (c.call == name)
             n++;
     return n;
 }

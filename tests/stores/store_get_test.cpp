@@ -54,13 +54,7 @@ protected:
         g.bytes.assign(buf.begin(), buf.end() - 1);
         return g;
     }
-    bool reg_calls_made()
-    {
-        for (const sim_call &c : sim_calls())
-            if (c.name.compare(0, 3, "Reg") == 0)
-                return true;
-        return false;
-    }
+    bool reg_calls_made() { return !sim_reg_calls().empty(); }
 };
 
 TEST_F(StoreGetSim, ProductKeyByEveryStoreName)

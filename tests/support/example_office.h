@@ -37,4 +37,9 @@ protected:
     std::string world(const char *client) const;
 };
 
+/* Each row of a table is its own test on its own copy of the office. */
+template <typename Row>
+class ExampleOfficeRows : public ExampleOffice, public ::testing::WithParamInterface<Row> {
+};
+
 #endif

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/example_office.h"
+#include "support/rows.h"
 
 namespace fs = std::filesystem;
 
@@ -23,39 +24,42 @@ const std::string TEXT_27 =
     "shared Vornex home designated by your system administrator. Please ask your system "
     "administrator to register you.";
 
-TEST_F(Examples, EveryClientGetsItsOutcome)
+struct client_row {
+    const char *name; /* the client's world */
+    std::vector<std::string> args;
+    std::vector<std::string> lines;
+};
+const client_row CLIENT_ROWS[] = {
+    {"reception", {}, {"client is current: nothing started, nothing shown"}},
+    {"accounts", {"-a", "b"}, {"installer started: S:\\VORNEX\\bin\\vxinst.exe -a b /configure"}},
+    {"visitor", {}, {"message box \"Vornex Client Software Agent\":", TEXT_27}},
+    {"lab", {}, {"installer started: N:\\VORNEX\\BIN\\vxinst.exe /bootstrap"}},
+    {"laptop",
+     {},
+     {"client is current: nothing started, nothing shown", "drive connected: S: = \\\\VXSERVER\\APPS",
+      "registry value written: HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX: SHARED_VORNEX_HOME = "
+      "\"S:\\VORNEX\" (REG_EXPAND_SZ)"}},
+    {"warehouse",
+     {},
+     {"client is current: nothing started, nothing shown",
+      "registry value written: HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX: CLIENTS_DIR = \"y:\\\" "
+      "(REG_EXPAND_SZ)"}},
+};
+class EveryClient : public ExampleOfficeRows<client_row> {
+};
+TEST_P(EveryClient, GetsItsOutcome)
 {
-    struct row {
-        const char *client;
-        std::vector<std::string> args;
-        std::vector<std::string> lines;
-    } rows[] = {
-        {"reception", {}, {"client is current: nothing started, nothing shown"}},
-        {"accounts", {"-a", "b"}, {"installer started: S:\\VORNEX\\bin\\vxinst.exe -a b /configure"}},
-        {"visitor", {}, {"message box \"Vornex Client Software Agent\":", TEXT_27}},
-        {"lab", {}, {"installer started: N:\\VORNEX\\BIN\\vxinst.exe /bootstrap"}},
-        {"laptop",
-         {},
-         {"client is current: nothing started, nothing shown", "drive connected: S: = \\\\VXSERVER\\APPS",
-          "registry value written: HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX: SHARED_VORNEX_HOME = "
-          "\"S:\\VORNEX\" (REG_EXPAND_SZ)"}},
-        {"warehouse",
-         {},
-         {"client is current: nothing started, nothing shown",
-          "registry value written: HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX: CLIENTS_DIR = \"y:\\\" "
-          "(REG_EXPAND_SZ)"}},
-    };
-    for (const row &r : rows) {
-        std::vector<std::string> args{world(r.client)};
-        args.insert(args.end(), r.args.begin(), r.args.end());
-        office_run res = run(args);
-        EXPECT_EQ(res.code, 0) << r.client << ": " << res.err;
-        EXPECT_TRUE(res.err.empty()) << r.client << ": " << res.err;
-        for (const std::string &l : r.lines)
-            EXPECT_TRUE(office_has_line(res.out, l)) << r.client << " lacks: " << l << "\n" << res.out;
-        EXPECT_TRUE(office_has_line(res.out, "exit code: 0")) << r.client;
-    }
+    const client_row &r = GetParam();
+    std::vector<std::string> args{world(r.name)};
+    args.insert(args.end(), r.args.begin(), r.args.end());
+    office_run res = run(args);
+    EXPECT_EQ(res.code, 0) << res.err;
+    EXPECT_TRUE(res.err.empty()) << res.err;
+    for (const std::string &l : r.lines)
+        EXPECT_TRUE(office_has_line(res.out, l)) << "lacks: " << l << "\n" << res.out;
+    EXPECT_TRUE(office_has_line(res.out, "exit code: 0"));
 }
+VX_ROWS(EveryClient, CLIENT_ROWS);
 
 TEST_F(Examples, SettingsInThe64BitViewAreNotSeenByThe32BitAgent)
 {
@@ -137,40 +141,47 @@ TEST_F(Examples, NoSaveLeavesTheWorldAsItWas)
     EXPECT_EQ(office_slurp(office / "reception" / "registry.reg"), reg);
 }
 
-TEST_F(Examples, UnreadableWorldsAreNamedAndRefused)
+/* The reception's world with one file damaged. */
+struct damage_row {
+    const char *name;
+    const char *file;    /* the file to damage */
+    std::string text;    /* its new contents; "" removes it */
+    std::string message; /* what err must contain */
+    bool append;         /* text goes after the file's own contents */
+};
+const damage_row DAMAGE_ROWS[] = {
+    {"malformed .reg line", "registry.reg",
+     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX]\r\n\"TIMESTAMP\"=3.2.2\r\n",
+     "/reception/registry.reg:4: ", false},
+    {"server .reg missing", "../server/VXSERVER.reg", "", "world.ini:13: ", false},
+    {"unknown section", "world.ini", "\n[printers]\n", "world.ini:", true},
+    {"bad drive type", "world.ini", "[workstation]\nmodule = C:\\K.EXE\n[drives]\nC = floppy, C\n",
+     "world.ini:4: unknown drive type", false},
+    {"missing backing directory", "world.ini",
+     "[workstation]\nmodule = C:\\K.EXE\n[drives]\nC = fixed, nowhere\n", "world.ini:4: ", false},
+    {"no module", "world.ini", "[drives]\nC = fixed, C\n", "world.ini:1: ", false},
+};
+class DamagedWorld : public ExampleOfficeRows<damage_row> {
+};
+TEST_P(DamagedWorld, IsNamedAndRefused)
+{
+    const damage_row &r = GetParam();
+    fs::path reception = office / "reception";
+    fs::path target = reception / r.file;
+    if (r.text.empty())
+        fs::remove(target);
+    else
+        office_write(target, (r.append ? office_slurp(target) : "") + r.text);
+    office_run res = run({reception.string()});
+    EXPECT_EQ(res.code, 1);
+    EXPECT_NE(res.err.find(r.message), std::string::npos) << res.err;
+    EXPECT_TRUE(res.out.empty()) << res.out;
+}
+VX_ROWS(DamagedWorld, DAMAGE_ROWS);
+
+TEST_F(Examples, MissingWorldsAndBadOptionsAreRefused)
 {
     fs::path reception = office / "reception";
-    std::string ini = office_slurp(reception / "world.ini");
-    struct row {
-        const char *name;
-        const char *file;    /* the file to damage */
-        std::string text;    /* its new contents */
-        std::string message; /* what err must contain */
-    } rows[] = {
-        {"malformed .reg line", "registry.reg",
-         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX]\r\n\"TIMESTAMP\"=3.2.2\r\n",
-         "/reception/registry.reg:4: "},
-        {"server .reg missing", "../server/VXSERVER.reg", "", "world.ini:13: "},
-        {"unknown section", "world.ini", ini + "\n[printers]\n", "world.ini:" },
-        {"bad drive type", "world.ini", "[workstation]\nmodule = C:\\K.EXE\n[drives]\nC = floppy, C\n",
-         "world.ini:4: unknown drive type"},
-        {"missing backing directory", "world.ini",
-         "[workstation]\nmodule = C:\\K.EXE\n[drives]\nC = fixed, nowhere\n", "world.ini:4: "},
-        {"no module", "world.ini", "[drives]\nC = fixed, C\n", "world.ini:1: "},
-    };
-    for (const row &r : rows) {
-        SetUp();
-        reception = office / "reception";
-        fs::path target = reception / r.file;
-        if (r.text.empty())
-            fs::remove(target);
-        else
-            office_write(target, r.text);
-        office_run res = run({reception.string()});
-        EXPECT_EQ(res.code, 1) << r.name;
-        EXPECT_NE(res.err.find(r.message), std::string::npos) << r.name << ": " << res.err;
-        EXPECT_TRUE(res.out.empty()) << r.name << ": " << res.out;
-    }
     office_run none = run({(office / "nowhere").string()});
     EXPECT_EQ(none.code, 1);
     EXPECT_NE(none.err.find("no such world file"), std::string::npos) << none.err;

@@ -23,7 +23,8 @@
  *     (null: "Vornex"); a key-value file's separator spec (null: "=").
  * A key list is the names one after another, each with its terminator, and a further
  * terminator (two for a key-value file); a key-value file lists only keys whose values are not
- * empty (however long the value, and whatever blanks it begins with). Registry data of any type is returned as stored, with a terminator after it.
+ * empty (however long the value, and whatever blanks it begins with). Registry data of any
+ * type is returned as stored, with a terminator after it.
  *   0  found (a registry or key-value value may be empty);
  *   4  a key list that does not fit size (for the profile stores: the platform's count says
  *      so, which also happens for a complete list of exactly size - 1 bytes);

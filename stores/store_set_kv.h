@@ -26,10 +26,11 @@ status_t store_kv_append(const char *path, const char *value);
  * matching line; 5 when the working copies cannot be had; 23 when the file's extension is the
  * temporary one or the temporary path does not fit; 20 when the file exists but cannot be
  * opened or read before the matching line, or holds text after a Ctrl-Z (where text input
- * ends; Ctrl-Z end markers alone are dropped); 21 when the temporary file cannot be created, written or closed, or a read fails
- * after the matching line; 29 for a read error while a key is read; otherwise the status of
- * the move into place. After a failure the file holds its old contents; the temporary file is
- * gone, except after a failed move into place, when it keeps the new contents. */
+ * ends; Ctrl-Z end markers alone are dropped); 21 when the temporary file cannot be created,
+ * written or closed, or a read fails after the matching line; 29 for a read error while a key
+ * is read; otherwise the status of the move into place. After a failure the file holds its
+ * old contents; the temporary file is gone, except after a failed move into place, when it
+ * keeps the new contents. */
 status_t store_kv_rewrite(const char *path, const char *name, const char *value,
                           const char *spec);
 

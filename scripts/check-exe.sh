@@ -4,9 +4,17 @@
 # numbers only, and stays under 64 KiB. Prints what it found; exits 1 on the first mismatch.
 #
 #   sh scripts/check-exe.sh build/win32/klagent.exe
+#
+# With --console it checks a console program instead (vxpack.exe): the image, the console
+# subsystem and the imports, nothing of klagent.exe's resources or size.
 set -eu
 
-EXE=${1:?usage: check-exe.sh KLAGENT.EXE}
+CONSOLE=0
+if [ "${1:-}" = --console ]; then
+    CONSOLE=1
+    shift
+fi
+EXE=${1:?usage: check-exe.sh [--console] EXE}
 OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
 command -v "$OBJDUMP" >/dev/null 2>&1 || OBJDUMP=objdump
 MAX_SIZE=65536
@@ -27,9 +35,15 @@ SECTIONS=$("$OBJDUMP" -h "$EXE")
 # The image: PE32 for i386, Windows GUI subsystem.
 echo "$HEADERS" | grep -q 'file format pei-i386' || fail "not a PE image for i386"
 echo "$HEADERS" | grep -Eq '^Magic[[:space:]]+010b' || fail "not PE32 (optional header magic)"
-echo "$HEADERS" | grep -Eq '^Subsystem[[:space:]]+00000002' \
-    || fail "subsystem is not Windows GUI: $(echo "$HEADERS" | grep '^Subsystem')"
-ok "PE32 i386, Windows GUI subsystem"
+if [ $CONSOLE = 1 ]; then
+    echo "$HEADERS" | grep -Eq '^Subsystem[[:space:]]+00000003' \
+        || fail "not a console program: $(echo "$HEADERS" | grep '^Subsystem')"
+    ok "PE32 i386, console subsystem"
+else
+    echo "$HEADERS" | grep -Eq '^Subsystem[[:space:]]+00000002' \
+        || fail "subsystem is not Windows GUI: $(echo "$HEADERS" | grep '^Subsystem')"
+    ok "PE32 i386, Windows GUI subsystem"
+fi
 
 # The imports: system DLLs only (no GCC, C++ or thread runtime DLLs).
 DLLS=$(echo "$HEADERS" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
@@ -41,6 +55,10 @@ for dll in $DLLS; do
     esac
 done
 ok "imports only from: $(echo $DLLS)"
+if [ $CONSOLE = 1 ]; then
+    ok "size $(wc -c <"$EXE" | tr -d ' ') bytes"
+    exit 0
+fi
 
 # The resources, one line per leaf: TYPE NAME RVA SIZE. Entries of the type level are indented
 # by three blanks after the offset, names by five, languages by seven.

@@ -1,103 +1,10 @@
 /* The built vxpack end to end: commands run on files the tests make, their output, exit codes
  * and the files left behind. */
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
-#include <string>
-#include <vector>
-
-namespace fs = std::filesystem;
+#include "vxpack_cli_testing.h"
 
 namespace {
 
-struct run_result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path &p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void spit(const fs::path &p, const std::string &bytes)
-{
-    fs::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-/* Bytes of every kind the codec meets: one byte, text, runs, noise that fills the table. */
-std::string sample(const std::string &kind, size_t n)
-{
-    std::string s;
-    std::mt19937 rng(12345);
-    for (size_t i = 0; i < n; i++) {
-        if (kind == "text")
-            s += "The quick brown fox jumps over the lazy dog. "[i % 45];
-        else if (kind == "runs")
-            s += (char)('A' + (i / 1000) % 3);
-        else
-            s += (char)(rng() & 0xFF);
-    }
-    return s;
-}
-
-class VxpackCli : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/vxpack-cli.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    run_result run(const std::vector<std::string> &args, const std::string &input = "")
-    {
-        spit(dir / ".in", input);
-        std::string cmd = "cd " + quote(dir.string()) + " && " + quote(VXPACK_PROGRAM);
-        for (const std::string &a : args)
-            cmd += " " + quote(a);
-        cmd += " <.in >.out 2>.err";
-        int status = std::system(cmd.c_str());
-        run_result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir / ".out"),
-                     slurp(dir / ".err")};
-        fs::remove(dir / ".in");
-        fs::remove(dir / ".out");
-        fs::remove(dir / ".err");
-        return r;
-    }
-
-    /* No temporary file of vxpack's is left anywhere below the test's folder. */
-    void expect_no_temporaries()
-    {
-        for (const auto &e : fs::recursive_directory_iterator(dir))
-            EXPECT_EQ(e.path().filename().string().rfind("~VXP", 0), std::string::npos)
-                << e.path();
-    }
-
-    fs::path dir;
-};
+using VxpackCli = VxpackCliTest;
 
 TEST_F(VxpackCli, CompressThenExpandGivesTheBytesBack)
 {
@@ -215,6 +122,63 @@ TEST_F(VxpackCli, FailuresAreToldAndLeaveNothingBehind)
         for (const auto &f : r.files)
             fs::remove(dir / f.first);
     }
+    expect_no_temporaries();
+}
+
+TEST_F(VxpackCli, SubstituteFillsInTokensOrSaysWhichHasNoValue)
+{
+    spit(dir / "vars.ini", "[Other]\nUSER=nobody\n[Variables]\nUSER=admin\nHOME=D:\\VX\n");
+    struct row {
+        const char *what;
+        std::string input;
+        std::vector<std::string> options;
+        const char *output; /* null: the run fails */
+        const char *error;  /* the whole of standard error */
+    } rows[] = {
+        {"set and doubled percent", "home=%HOME%\r\n100%% sure\n", {"--set", "HOME=C:\\V"},
+         "home=C:\\V\r\n100% sure\n", ""},
+        {"names compare without letter case", "%home%", {"--set", "HOME=x"}, "x", ""},
+        {"the last --set wins", "%A%", {"--set", "A=1", "--set", "A=2"}, "2", ""},
+        {"values from --vars, --set before them", "%USER%@%HOME%",
+         {"--vars", "vars.ini", "--set", "HOME=C:"}, "admin@C:", ""},
+        {"an empty value", "[%E%]", {"--set", "E="}, "[]", ""},
+        {"keep unknown", "x %NOPE% y", {"--keep-unknown"}, "x %NOPE% y", ""},
+        {"unknown token", "line one\nx %NOPE% y\n", {"--set", "A=1"}, nullptr,
+         "vxpack: T.IN: line 2, column 3: %NOPE% has no value (give --set NOPE=VALUE, or "
+         "--keep-unknown to leave it as it stands)\n"},
+        {"token never closed", "a\nb %HOME", {"--set", "HOME=1"}, nullptr,
+         "vxpack: T.IN: line 2, column 3: a % opens a token that the file never closes (write "
+         "%% for a percent sign)\n"},
+        {"a lone % at the end", "abc%", {}, nullptr,
+         "vxpack: T.IN: line 1, column 4: a % opens a token that the file never closes (write "
+         "%% for a percent sign)\n"},
+        {"a name too long", "%" + std::string(1024, 'N') + "%", {"--keep-unknown"}, nullptr,
+         "vxpack: T.IN: a token's name is longer than 1023 characters (a % that should be "
+         "%%?)\n"},
+        {"a --set without a value", "x", {"--set", "A"}, nullptr,
+         "vxpack: --set A: give NAME=VALUE, the name without %\n"},
+        {"a missing --vars file", "x", {"--vars", "none.ini"}, nullptr,
+         "vxpack: none.ini: does not exist\n"},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.what);
+        spit(dir / "T.IN", r.input);
+        spit(dir / "T.OUT", "old");
+        std::vector<std::string> args = {"substitute", "T.IN", "T.OUT"};
+        args.insert(args.end(), r.options.begin(), r.options.end());
+        run_result res = run(args);
+        EXPECT_EQ(res.err, r.error);
+        if (r.output != nullptr) {
+            EXPECT_EQ(res.code, 0);
+            EXPECT_EQ(slurp(dir / "T.OUT"), r.output);
+        } else {
+            EXPECT_EQ(res.code, 1);
+            EXPECT_EQ(slurp(dir / "T.OUT"), "old");
+        }
+    }
+    run_result same = run({"substitute", "T.IN", "./T.IN"});
+    EXPECT_EQ(same.code, 1);
+    EXPECT_EQ(same.err, "vxpack: ./T.IN: is the input itself: write the result to another file\n");
     expect_no_temporaries();
 }
 

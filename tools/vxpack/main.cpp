@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "pack_host.h"
+#include "pack_report.h"
 #include "vxpack.h"
 
 namespace {
@@ -11,7 +12,8 @@ int vxpack_main(int argc, char **argv)
 {
     using namespace vxpack;
     CLI::App app{"vxpack: prepares files for the Vornex installation tools: compressed files, "
-                 "files with %NAME% tokens filled in, and checks of a shared home.",
+                 "volume sets, files with %NAME% tokens filled in, and checks of a shared "
+                 "home.",
                  "vxpack"};
     app.require_subcommand(1);
     pack_global g{false, false};
@@ -56,6 +58,50 @@ int vxpack_main(int argc, char **argv)
                       "The clients directory, to check newclnts.ini too")
         ->type_name("DIR");
 
+    split_options spl{"", "", 0, 0, {}, 0, "", ""};
+    std::string volume_size = "1457664", limits;
+    CLI::App *split = app.add_subcommand(
+        "split", "Spread FILE over a volume set of removable disks (on Linux: folders)");
+    split->add_option("FILE", spl.file, "The file to spread (a compressed one keeps its name)")
+        ->required();
+    split->add_option("--label", spl.label, "The labels' word: DISK labels DISK 1, DISK 2, ...")
+        ->required()->type_name("WORD");
+    split->add_option("--pieces", spl.pieces, "How many pieces (default: as the file needs)")
+        ->type_name("N");
+    split->add_option("--volume-size", volume_size, "What a volume holds (default 1457664: a 1.44 MB floppy disk)")
+        ->type_name("SIZE");
+    split->add_option("--limits", limits, "The size of each piece, in order")
+        ->type_name("A,B,...");
+    split->add_option("--reserve", spl.reserve, "Bytes to leave free on each volume")
+        ->type_name("BYTES");
+    split->add_option("--volumes", spl.volumes, "Linux: each volume a folder of DIR")
+        ->type_name("DIR");
+    split->add_option("--drive", spl.drive, "Windows: the removable drive (default A:)")
+        ->type_name("X:");
+
+    join_options joi{"", "", false, "", "", ""};
+    CLI::App *join = app.add_subcommand(
+        "join", "Read FILE back from a volume set (on Linux: folders) into one file");
+    join->add_option("FILE", joi.file, "The file's name on the volumes")->required();
+    join->add_option("--label", joi.label, "The labels' word, as split was given it")
+        ->required()->type_name("WORD");
+    join->add_flag("--expand", joi.expand,
+                   "The pieces hold FILE's compressed copy: expand it while joining");
+    join->add_option("-o,--output", joi.output, "The file to write (default: FILE here)")
+        ->type_name("OUT");
+    join->add_option("--volumes", joi.volumes, "Linux: each volume a folder of DIR")
+        ->type_name("DIR");
+    join->add_option("--drive", joi.drive, "Windows: the removable drive (default A:)")
+        ->type_name("X:");
+
+    list_options lst{"", ""};
+    CLI::App *list = app.add_subcommand(
+        "list", "Show what the volumes hold and whether each set on them is complete");
+    list->add_option("--volumes", lst.volumes, "Linux: each volume a folder of DIR")
+        ->type_name("DIR");
+    list->add_option("--drive", lst.drive, "Windows: the disk in the drive (default A:)")
+        ->type_name("X:");
+
     for (CLI::App *sub_app : app.get_subcommands({}))
         sub_app->fallthrough();
     try {
@@ -64,6 +110,25 @@ int vxpack_main(int argc, char **argv)
         return app.exit(e) == 0 ? EXIT_DONE : EXIT_USAGE;
     }
 
+    if (split->parsed()) {
+        if (!parse_size(volume_size, &spl.volume_size) || spl.volume_size > 0xFFFFFFFFu) {
+            fprintf(stderr, "vxpack: --volume-size %s: give bytes, or a size such as 1440K or "
+                            "1.44M\n", volume_size.c_str());
+            return EXIT_USAGE;
+        }
+        for (size_t at = 0; !limits.empty() && at != std::string::npos;) {
+            size_t comma = limits.find(',', at);
+            std::string one = limits.substr(at, comma == std::string::npos ? comma : comma - at);
+            uint64_t bytes = 0;
+            if (!parse_size(one, &bytes) || bytes > 0xFFFFFFFFu) {
+                fprintf(stderr, "vxpack: --limits %s: \"%s\" is not a size\n", limits.c_str(),
+                        one.c_str());
+                return EXIT_USAGE;
+            }
+            spl.limits.push_back((uint32_t)bytes);
+            at = comma == std::string::npos ? comma : comma + 1;
+        }
+    }
     std::string error;
     if (!host_start(g.trace, &error)) {
         fprintf(stderr, "vxpack: %s\n", error.c_str());
@@ -78,6 +143,12 @@ int vxpack_main(int argc, char **argv)
         code = cmd_substitute(g, sub);
     else if (check->parsed())
         code = cmd_check(g, chk);
+    else if (split->parsed())
+        code = cmd_split(g, spl);
+    else if (join->parsed())
+        code = cmd_join(g, joi);
+    else if (list->parsed())
+        code = cmd_list(g, lst);
     fflush(stdout);
     host_stop();
     return code;

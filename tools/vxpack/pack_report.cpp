@@ -2,7 +2,9 @@
 #include "pack_report.h"
 
 #include <chrono>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 namespace vxpack {
 
@@ -101,6 +103,23 @@ std::string report_size(uint64_t bytes)
     else
         snprintf(buf, sizeof buf, "%.1f MB", bytes / 1048576.0);
     return buf;
+}
+
+bool parse_size(const std::string &text, uint64_t *bytes)
+{
+    char *end = NULL;
+    if (text.empty() || !(isdigit((unsigned char)text[0]) || text[0] == '.'))
+        return false;
+    double n = strtod(text.c_str(), &end);
+    std::string unit = end;
+    double scale = unit.empty() || unit == "B" ? 1
+                   : unit == "K" || unit == "k" || unit == "KB" ? 1024
+                   : unit == "M" || unit == "MB" ? 1048576
+                                                 : 0;
+    if (scale == 0 || n * scale < 1 || n * scale > 1e15)
+        return false;
+    *bytes = (uint64_t)(n * scale);
+    return true;
 }
 
 std::string progress_line(const std::string &what, uint64_t done, uint64_t total,

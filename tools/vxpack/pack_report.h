@@ -31,6 +31,10 @@ void report_failure(const std::string &file, const std::string &what);
 /* Sizes for people: 1234 bytes, 12.1 KB, 3.4 MB (1 KB = 1024 bytes). */
 std::string report_size(uint64_t bytes);
 
+/* A size as people write it: 1457664, 1440K, 1.44M (K = 1024 bytes, M = 1024 K). False when
+ * it is not one, or not above 0. */
+bool parse_size(const std::string &text, uint64_t *bytes);
+
 /* The progress bar, on standard error while enabled: bytes done of the total (0: not known),
  * rate and time left, redrawn at most ten times a second and wiped at the end. */
 void progress_begin(const std::string &what, uint64_t total, bool enabled);

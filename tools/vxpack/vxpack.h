@@ -50,6 +50,36 @@ struct check_options {
 };
 int cmd_check(const pack_global &g, const check_options &o);
 
+/* Spread a file over a volume set. */
+struct split_options {
+    std::string file;
+    std::string label;             /* the labels' word: DISK gives DISK 1, DISK 2, ... */
+    uint32_t pieces;               /* 0: as many as the file needs */
+    uint64_t volume_size;          /* bytes a volume holds */
+    std::vector<uint32_t> limits;  /* bytes of each piece, or empty */
+    uint32_t reserve;              /* bytes left free on each volume */
+    std::string volumes;           /* Linux: the folder of the volume folders */
+    std::string drive;             /* Windows: the removable drive */
+};
+int cmd_split(const pack_global &g, const split_options &o);
+
+/* Read a set back into one file, expanded when its pieces hold a compressed file. */
+struct join_options {
+    std::string file;   /* the file's name on the volumes */
+    std::string label;
+    bool expand;
+    std::string output; /* the file to write; empty: the file's name here */
+    std::string volumes, drive;
+};
+int cmd_join(const pack_global &g, const join_options &o);
+
+/* What the volumes hold and whether each set on them is complete. */
+struct list_options {
+    std::string volumes, drive;
+};
+int cmd_list(const pack_global &g, const list_options &o);
+
+
 } // namespace vxpack
 
 #endif

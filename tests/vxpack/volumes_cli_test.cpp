@@ -1,0 +1,171 @@
+/* vxpack split, join and list end to end on Linux: volume sets as folders, read back byte for
+ * byte, and every failure a user can reach. */
+#include "vxpack_cli_testing.h"
+
+namespace {
+
+class VxpackVolumes : public VxpackCliTest {
+protected:
+    std::string label_of(const std::string &folder)
+    {
+        std::string l = slurp(dir / "vols" / folder / ".windows-label");
+        return l.substr(0, l.find('\n'));
+    }
+    void SetUp() override
+    {
+        VxpackCliTest::SetUp();
+        fs::create_directories(dir / "vols");
+    }
+};
+
+TEST_F(VxpackVolumes, SplitThenJoinGivesTheBytesBack)
+{
+    struct row {
+        const char *what;
+        std::string name;
+        size_t size;
+        std::vector<std::string> options;
+        std::vector<std::string> pieces; /* folder/name of each piece */
+    } rows[] = {
+        {"one piece keeps the name", "SETUP.EXE", 1000, {},
+         {"DISK1/SETUP.EXE"}},
+        {"by volume size", "SETUP.EXE", 3000, {"--volume-size", "1K"},
+         {"DISK1/1ETUP.EXE", "DISK2/2ETUP.EXE", "DISK3/0ETUP.EXE"}},
+        {"by limits", "ABCDEFGH.DLL", 20000, {"--limits", "5000,5000,10000"},
+         {"DISK1/A1CDEFGH.DLL", "DISK2/A2CDEFGH.DLL", "DISK3/A0CDEFGH.DLL"}},
+        {"a reserve on each volume", "DATA.BIN", 2000,
+         {"--volume-size", "1024", "--reserve", "24"},
+         {"DISK1/1ATA.BIN", "DISK2/0ATA.BIN"}},
+        {"more pieces than needed: the last ones empty", "DATA.BIN", 100,
+         {"--pieces", "3"}, {"DISK1/1ATA.BIN", "DISK2/2ATA.BIN", "DISK3/0ATA.BIN"}},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.what);
+        fs::remove_all(dir / "vols");
+        fs::create_directories(dir / "vols");
+        std::string bytes = sample("noise", r.size);
+        spit(dir / "kit" / r.name, bytes);
+        std::vector<std::string> args = {"split", "kit/" + r.name, "--label", "DISK",
+                                         "--volumes", "vols"};
+        args.insert(args.end(), r.options.begin(), r.options.end());
+        run_result s = run(args);
+        ASSERT_EQ(s.code, 0) << s.err;
+        size_t total = 0;
+        for (size_t i = 0; i < r.pieces.size(); i++) {
+            fs::path p = dir / "vols" / r.pieces[i];
+            ASSERT_TRUE(fs::exists(p)) << p;
+            total += fs::file_size(p);
+            EXPECT_EQ(label_of(fs::path(r.pieces[i]).parent_path().string()),
+                      "DISK " + std::to_string(i + 1));
+        }
+        EXPECT_EQ(total, r.size);
+        run_result j = run({"join", r.name, "--label", "DISK", "--volumes", "vols", "-o",
+                            "joined.bin"});
+        ASSERT_EQ(j.code, 0) << j.err;
+        EXPECT_EQ(slurp(dir / "joined.bin"), bytes);
+        run_result l = run({"list", "--volumes", "vols"});
+        EXPECT_EQ(l.code, 0) << l.out;
+        if (r.pieces.size() > 1) {
+            EXPECT_NE(l.out.find("complete: " + std::to_string(r.pieces.size()) +
+                                 " pieces on DISK 1 to DISK " + std::to_string(r.pieces.size())),
+                      std::string::npos)
+                << l.out;
+        }
+    }
+    expect_no_temporaries();
+}
+
+TEST_F(VxpackVolumes, ACompressedFileSplitOnLinuxJoinsAndExpands)
+{
+    std::string bytes = sample("text", 60000) + sample("noise", 20000);
+    spit(dir / "SETUP.EXE", bytes);
+    ASSERT_EQ(run({"compress", "SETUP.EXE"}).code, 0);
+    run_result s = run({"split", "_SETUP.EXE", "--label", "SETUP", "--volumes", "vols",
+                        "--volume-size", "10K"});
+    ASSERT_EQ(s.code, 0) << s.err;
+    EXPECT_TRUE(fs::exists(dir / "vols" / "SETUP1" / "_1ETUP.EXE"));
+    fs::create_directories(dir / "out");
+    run_result j = run({"join", "SETUP.EXE", "--expand", "--label", "SETUP", "--volumes",
+                        "vols", "-o", "out/SETUP.EXE"});
+    ASSERT_EQ(j.code, 0) << j.err;
+    EXPECT_EQ(slurp(dir / "out" / "SETUP.EXE"), bytes);
+    /* Without --expand the pieces give back the compressed file itself. */
+    run_result plain = run({"join", "_SETUP.EXE", "--label", "SETUP", "--volumes", "vols"});
+    ASSERT_EQ(plain.code, 0) << plain.err;
+}
+
+TEST_F(VxpackVolumes, FailuresAreToldAndLeaveNothingBehind)
+{
+    spit(dir / "DATA.BIN", sample("noise", 3000));
+    /* A volume too small for the planned pieces: the set is taken off again. */
+    run_result full = run({"split", "DATA.BIN", "--label", "DISK", "--volumes", "vols",
+                           "--volume-size", "1K", "--pieces", "2"});
+    EXPECT_EQ(full.code, 1);
+    EXPECT_EQ(full.err, "vxpack: DATA.BIN: does not fit the 2 volumes planned (give more "
+                        "--pieces or a larger --volume-size); nothing of the set is kept\n");
+    for (const auto &e : fs::recursive_directory_iterator(dir / "vols"))
+        EXPECT_TRUE(e.is_directory() || e.path().filename() == ".windows-label") << e.path();
+
+    spit(dir / "BIG.BIN", sample("noise", 6000));
+    run_result many = run({"split", "BIG.BIN", "--label", "DISK", "--volumes", "vols",
+                           "--volume-size", "512"});
+    EXPECT_EQ(many.code, 1);
+    EXPECT_EQ(many.err, "vxpack: BIG.BIN: needs 12 pieces, and a set has at most 10 (the digits "
+                        "1 to 9, then 0): give a larger --volume-size\n");
+    run_result tiny = run({"split", "BIG.BIN", "--label", "DISK", "--volumes", "vols",
+                           "--volume-size", "256"});
+    EXPECT_EQ(tiny.err, "vxpack: BIG.BIN: --volume-size 256: a volume holds at least one sector "
+                        "of 512 bytes\n");
+    EXPECT_EQ(run({"split", "BIG.BIN", "--label", "DISK", "--volumes", "vols",
+                   "--volume-size", "12Q"}).code, 2);
+    /* A full volume: a folder already holding a file takes less than the plan. */
+    fs::create_directories(dir / "vols" / "DISK1");
+    spit(dir / "vols" / "DISK1" / ".windows-label", "DISK 1\n");
+    spit(dir / "vols" / "DISK1" / "OTHER.DAT", sample("noise", 600));
+    run_result crowded = run({"split", "DATA.BIN", "--label", "DISK", "--volumes", "vols",
+                              "--volume-size", "1K", "--limits", "1000,1000,1000"});
+    EXPECT_EQ(crowded.code, 1);
+    EXPECT_EQ(crowded.err, "vxpack: DATA.BIN: cannot be written to DISK 1: the volume is full or "
+                           "write-protected; nothing of the set is kept\n");
+    EXPECT_TRUE(fs::exists(dir / "vols" / "DISK1" / "OTHER.DAT"));
+    EXPECT_FALSE(fs::exists(dir / "vols" / "DISK1" / "1ATA.BIN"));
+    fs::remove_all(dir / "vols");
+    fs::create_directories(dir / "vols");
+
+    ASSERT_EQ(run({"split", "DATA.BIN", "--label", "DISK", "--volumes", "vols",
+                   "--volume-size", "1K"}).code, 0);
+    spit(dir / "DATA.OUT", "old");
+    fs::rename(dir / "vols" / "DISK2", dir / "elsewhere");
+    run_result missing = run({"join", "DATA.BIN", "--label", "DISK", "--volumes", "vols",
+                              "-o", "DATA.OUT"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.err, "vxpack: DATA.BIN: no volume labelled DISK 2 in vols (vxpack list "
+                           "shows what the volumes hold)\n");
+    EXPECT_EQ(slurp(dir / "DATA.OUT"), "old");
+    run_result list = run({"list", "--volumes", "vols"});
+    EXPECT_EQ(list.code, 1);
+    EXPECT_NE(list.out.find("set ?ATA.BIN: incomplete: piece 2 is missing"), std::string::npos)
+        << list.out;
+    fs::rename(dir / "elsewhere", dir / "vols" / "DISK2");
+
+    run_result absent = run({"join", "OTHER.BIN", "--label", "DISK", "--volumes", "vols"});
+    EXPECT_EQ(absent.code, 1);
+    EXPECT_NE(absent.err.find("vxpack: OTHER.BIN: is not on DISK 1"), std::string::npos)
+        << absent.err;
+    EXPECT_FALSE(fs::exists(dir / "OTHER.BIN"));
+
+    run_result not_packed = run({"join", "DATA.BIN", "--expand", "--label", "DISK",
+                                 "--volumes", "vols"});
+    EXPECT_EQ(not_packed.code, 1);
+    EXPECT_EQ(not_packed.err.rfind("vxpack: _DATA.BIN: is not on DISK 1", 0), 0u)
+        << not_packed.err;
+
+    run_result no_folder = run({"join", "DATA.BIN", "--label", "DISK", "--volumes", "nowhere"});
+    EXPECT_EQ(no_folder.err, "vxpack: nowhere: no such folder\n");
+    run_result no_volumes = run({"join", "DATA.BIN", "--label", "DISK"});
+    EXPECT_EQ(no_volumes.err, "vxpack: DATA.BIN: give --volumes DIR: each volume is a folder of DIR\n");
+    EXPECT_EQ(run({"split", "DATA.BIN", "--volumes", "vols"}).code, 2); /* no --label */
+    expect_no_temporaries();
+}
+
+} // namespace

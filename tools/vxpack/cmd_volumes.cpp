@@ -1,0 +1,297 @@
+/* vxpack split, join and list: volume sets through the engine's transfer_split and its joining
+ * copy, the disk prompts answered as the platform allows. */
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "pack_host.h"
+#include "pack_job.h"
+#include "pack_report.h"
+#include "pack_volumes.h"
+#include "vxpack.h"
+#include "check_ini.h"
+#include "platform/path.h"
+#include "transfer/transfer.h"
+#include "transfer/volume.h"
+
+namespace vxpack {
+
+namespace {
+
+/* The names of the pieces of a set of n pieces of name, in order, as the engine names them. */
+std::vector<std::string> piece_names(const std::string &name, uint32_t n)
+{
+    std::vector<std::string> out;
+    char buf[PATH_CAP];
+    snprintf(buf, sizeof buf, "%s", name.c_str());
+    if (n <= 1)
+        return {name};
+    for (uint32_t i = 0; i < n; i++) {
+        volume_next_piece_name(buf, i == 0, i + 1 == n && i > 0);
+        out.push_back(buf);
+    }
+    return out;
+}
+
+/* Words for the statuses of a copy over volumes. */
+bool volume_words(const pack_volumes &v, status_t rc, std::string *words)
+{
+    if (rc == STATUS_CANCELLED) {
+        *words = v.failure.empty() ? "cancelled at the disk prompt" : v.failure;
+        return true;
+    }
+    return false;
+}
+
+/* A piece found on a volume: the pieces of one file share every character of their names but
+ * the piece's. */
+struct piece {
+    std::string key;   /* the name with ? at the piece position */
+    char character;    /* 1 to 9, or 0 for the last */
+    std::string label; /* of its volume */
+};
+
+/* Whether the pieces of one set make the set: numbered pieces with consecutive characters
+ * from 1 (or 2) on consecutive volumes of one label word, and the last piece 0 on the volume
+ * after them. */
+std::string set_state(const std::vector<piece> &found, const std::string &key)
+{
+    struct placed {
+        char character;
+        std::string word;
+        long volume;
+    };
+    std::vector<placed> numbered;
+    const placed *last = NULL;
+    placed last_piece{0, "", 0};
+    for (const piece &p : found) {
+        if (p.key != key)
+            continue;
+        char word[PATH_CAP] = "";
+        long volume = 0;
+        sscanf(p.label.c_str(), "%259s %ld", word, &volume);
+        placed x{p.character, word, volume};
+        if (p.character == '0') {
+            last_piece = x;
+            last = &last_piece;
+        } else {
+            numbered.push_back(x);
+        }
+    }
+    std::sort(numbered.begin(), numbered.end(),
+              [](const placed &a, const placed &b) { return a.character < b.character; });
+    if (numbered.empty())
+        return last == NULL ? "incomplete" : "incomplete: only the last piece (0) is here";
+    if (numbered[0].character > '2')
+        return std::string("incomplete: piece 1 is missing");
+    for (size_t i = 1; i < numbered.size(); i++) {
+        if (numbered[i].character != numbered[i - 1].character + 1)
+            return std::string("incomplete: piece ") + (char)(numbered[i - 1].character + 1) +
+                   " is missing";
+        if (!ini_same(numbered[i].word, numbered[0].word) ||
+            numbered[i].volume != numbered[i - 1].volume + 1)
+            return std::string("incomplete: piece ") + numbered[i].character +
+                   " is not on the volume after piece " + numbered[i - 1].character;
+    }
+    const placed &end = numbered.back();
+    if (last == NULL)
+        return "incomplete: the last piece (0) is missing";
+    if (ini_same(last->word, end.word) && last->volume > end.volume + 1)
+        return std::string("incomplete: piece ") + (char)(end.character + 1) + " is missing";
+    if (!ini_same(last->word, end.word) || last->volume != end.volume + 1)
+        return "incomplete: the last piece (0) is not on the volume after piece " +
+               std::string(1, end.character);
+    return "complete: " + std::to_string(numbered.size() + 1) + " pieces on " +
+           volumes_label(numbered[0].word, (int32_t)numbered[0].volume) + " to " +
+           volumes_label(last->word, (int32_t)last->volume);
+}
+
+} // namespace
+
+int cmd_split(const pack_global &g, const split_options &o)
+{
+    pack_file source;
+    std::string error;
+    if (!names_file(o.file, &source))
+        return EXIT_FAILED;
+    pack_volumes v{o.volumes, o.drive, o.volume_size, true, o.label, ""};
+    if (o.label.empty() || o.label.find(' ') != std::string::npos) {
+        report_failure(o.file, "--label needs one word, such as DISK (the volumes are labelled "
+                               "DISK 1, DISK 2, ...)");
+        return EXIT_FAILED;
+    }
+    if (!volumes_open(&v, &error)) {
+        report_failure(!o.volumes.empty() ? o.volumes : !o.drive.empty() ? o.drive : o.file,
+                       error);
+        return EXIT_FAILED;
+    }
+    uint64_t size = 0;
+    if (!names_exists(source.path) || !host_file_size(o.file, &size)) {
+        report_failure(source.shown, report_words(STATUS_NOT_FOUND, REPORT_SOURCE));
+        return EXIT_FAILED;
+    }
+    uint32_t pieces = o.pieces;
+    if (pieces == 0 && !o.limits.empty())
+        pieces = (uint32_t)o.limits.size();
+    if (o.volume_size < 512) {
+        report_failure(o.file, "--volume-size " + std::to_string(o.volume_size) +
+                                   ": a volume holds at least one sector of 512 bytes");
+        return EXIT_FAILED;
+    }
+    if (pieces == 0) {
+        if (o.volume_size / 512 * 512 <= o.reserve) {
+            report_failure(o.file, "--reserve leaves nothing of a volume of " +
+                                       report_size(o.volume_size));
+            return EXIT_FAILED;
+        }
+        uint64_t per = o.volume_size / 512 * 512 - o.reserve;
+        pieces = (uint32_t)(size == 0 ? 1 : (size + per - 1) / per);
+    }
+    std::string name = names_last(o.file);
+    if (!volume_pieces_fit(name.c_str(), pieces)) {
+        report_failure(o.file, "needs " + std::to_string(pieces) +
+                                   " pieces, and a set has at most 10 (the digits 1 to 9, then "
+                                   "0): give a larger --volume-size");
+        return EXIT_FAILED;
+    }
+    if (!o.limits.empty() && o.limits.size() < pieces) {
+        report_failure(o.file, "--limits gives " + std::to_string(o.limits.size()) +
+                                   " sizes for " + std::to_string(pieces) + " pieces");
+        return EXIT_FAILED;
+    }
+    char target[PATH_CAP], label[PATH_CAP];
+    snprintf(target, sizeof target, "%s", name.c_str());
+    snprintf(label, sizeof label, "%s", o.label.c_str());
+    uint32_t counter = 0;
+    progress_begin(name, size, !g.quiet && host_stderr_is_terminal());
+    status_t rc = transfer_split(source.path.c_str(), target, 1, pieces, o.reserve, 0, 0, 0,
+                                 label, &v, volumes_prompt, progress_callback, NULL, 0,
+                                 o.limits.empty() ? NULL : o.limits.data(), &counter);
+    progress_end();
+    std::vector<std::string> names = piece_names(name, pieces);
+    if (rc != STATUS_OK) {
+        volumes_discard(v, 1, (int32_t)pieces, names);
+        std::string words;
+        std::string at = volumes_label(o.label, (int32_t)counter + 1);
+        if (!volume_words(v, rc, &words)) {
+            if (rc == STATUS_WRITE_ERROR && counter >= pieces)
+                words = "does not fit the " + std::to_string(pieces) + " volume" +
+                        (pieces == 1 ? "" : "s") + " planned (give more --pieces or a larger "
+                        "--volume-size)";
+            else if (rc == STATUS_WRITE_ERROR)
+                words = "cannot be written to " + at + ": the volume is full or "
+                        "write-protected";
+            else
+                words = report_words(rc, report_side_of(rc));
+        }
+        report_failure(source.shown, words + "; nothing of the set is kept");
+        return EXIT_FAILED;
+    }
+    if (!g.quiet) {
+        std::string list;
+        for (size_t i = 0; i < names.size(); i++)
+            list += (i == 0 ? "" : ", ") + names[i] + " on " + volumes_label(o.label, (int32_t)i + 1);
+        printf("%s -> %u piece%s: %s\n", source.shown.c_str(), pieces, pieces == 1 ? "" : "s",
+               list.c_str());
+    }
+    return EXIT_DONE;
+}
+
+int cmd_join(const pack_global &g, const join_options &o)
+{
+    pack_volumes v{o.volumes, o.drive, 0, false, o.label, ""};
+    std::string error;
+    std::string name = names_last(o.file);
+    if (o.label.empty() || o.label.find(' ') != std::string::npos) {
+        report_failure(o.file, "--label needs the one word of the volumes' labels, such as DISK");
+        return EXIT_FAILED;
+    }
+    if (!volumes_open(&v, &error)) {
+        report_failure(!o.volumes.empty() ? o.volumes : !o.drive.empty() ? o.drive : o.file,
+                       error);
+        return EXIT_FAILED;
+    }
+    pack_file target, source;
+    if (!names_file(o.output.empty() ? name : o.output, &target))
+        return EXIT_FAILED;
+    source.shown = o.expand ? names_compressed(name) : name;
+    auto explain = [&](status_t rc, std::string *file, std::string *words) {
+        *file = source.shown;
+        if (volume_words(v, rc, words))
+            return true;
+        if (rc == STATUS_NOT_FOUND) {
+            *words = "is not on " + volumes_label(o.label, 1) +
+                     " as a file or as the first piece of a set, or the set's last piece is "
+                     "missing (vxpack list shows what the volumes hold)";
+            return true;
+        }
+        if (rc == STATUS_FILE_CORRUPT) {
+            *words = "its pieces hold no valid compressed file" +
+                     std::string(o.expand ? " (join without --expand?)" : "");
+            return true;
+        }
+        return false;
+    };
+    bool bar = !g.quiet && host_stderr_is_terminal();
+    if (!job_write(source, target, name, 0, bar,
+                   [&](const char *temp) {
+                       char label[PATH_CAP];
+                       snprintf(label, sizeof label, "%s", o.label.c_str());
+                       return transfer_single(name.c_str(), temp, 1, 0, 0, o.expand ? 1 : 0, 0,
+                                              label, &v, volumes_prompt, progress_callback,
+                                              NULL, 0, 0, 0, NULL);
+                   },
+                   explain))
+        return EXIT_FAILED;
+    uint64_t size = 0;
+    host_file_size(target.shown, &size);
+    if (!g.quiet)
+        printf("%s (from %s on) -> %s: %llu bytes%s\n", source.shown.c_str(),
+               volumes_label(o.label, 1).c_str(), target.shown.c_str(),
+               (unsigned long long)size, o.expand ? ", expanded" : "");
+    return EXIT_DONE;
+}
+
+int cmd_list(const pack_global &g, const list_options &o)
+{
+    (void)g;
+    pack_volumes v{o.volumes, o.drive, 0, false, "", ""};
+    std::vector<volume_info> vols;
+    std::string error;
+    if (!volumes_list(v, &vols, &error)) {
+        report_failure(!o.volumes.empty() ? o.volumes : !o.drive.empty() ? o.drive : "list",
+                       error);
+        return EXIT_FAILED;
+    }
+    std::vector<piece> found;
+    for (const volume_info &vol : vols) {
+        printf("%s: %s\n", vol.shown.c_str(),
+               vol.label.empty() ? "no label" : ("label \"" + vol.label + "\"").c_str());
+        for (const auto &f : vol.files) {
+            printf("  %-14s %10llu bytes\n", f.first.c_str(), (unsigned long long)f.second);
+            std::string base = f.first.substr(0, f.first.find('.'));
+            size_t pos = base.size() == 8 ? 1 : 0;
+            if (pos < base.size() && base[pos] == '_')
+                pos++;
+            if (pos < base.size() && base[pos] >= '0' && base[pos] <= '9') {
+                std::string key = f.first;
+                key[pos] = '?';
+                found.push_back(piece{key, base[pos], vol.label});
+            }
+        }
+    }
+    std::vector<std::string> keys;
+    for (const piece &p : found)
+        if (std::find(keys.begin(), keys.end(), p.key) == keys.end())
+            keys.push_back(p.key);
+    int incomplete = 0;
+    for (const std::string &key : keys) {
+        std::string state = set_state(found, key);
+        if (state.compare(0, 8, "complete") != 0)
+            incomplete++;
+        printf("set %s: %s\n", key.c_str(), state.c_str());
+    }
+    return incomplete == 0 ? EXIT_DONE : EXIT_FAILED;
+}
+
+} // namespace vxpack

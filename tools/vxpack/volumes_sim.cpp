@@ -1,0 +1,176 @@
+/* Volume sets on Linux: each volume a folder of --volumes DIR, put into the simulated
+ * workstation's removable drive A: when the engine asks for it, its label in the folder's
+ * .windows-label file, where Wine reads a folder drive's label too. */
+#include "pack_volumes.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "check_ini.h"
+#include "sim/sim.h"
+
+namespace vxpack {
+
+namespace {
+
+const char VOLUME_LETTER = 'A';
+const DWORD VOLUME_SECTOR = 512;
+
+struct volume_folder {
+    std::string path; /* host path */
+    std::string name;
+    std::string label;
+};
+
+std::vector<volume_folder> volume_folders(const std::string &dir)
+{
+    std::vector<volume_folder> out;
+    DIR *d = opendir(dir.c_str());
+    if (d == NULL)
+        return out;
+    while (struct dirent *e = readdir(d)) {
+        std::string name = e->d_name;
+        struct stat st;
+        std::string path = dir + "/" + name;
+        if (name[0] != '.' && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            out.push_back(volume_folder{path, name, sim_medium_label(path)});
+    }
+    closedir(d);
+    std::sort(out.begin(), out.end(),
+              [](const volume_folder &a, const volume_folder &b) { return a.name < b.name; });
+    return out;
+}
+
+/* The folder of a new volume: the label without its blank (DISK2 for "DISK 2"), made unique. */
+std::string volume_new_folder(const pack_volumes &v, int32_t volume)
+{
+    std::string base;
+    for (char c : v.label)
+        base += isalnum((unsigned char)c) || c == '-' || c == '_' ? c : '_';
+    base += std::to_string(volume);
+    std::string path = v.folder + "/" + base;
+    for (int n = 2; access(path.c_str(), F_OK) == 0; n++)
+        path = v.folder + "/" + base + "-" + std::to_string(n);
+    return path;
+}
+
+void volume_insert(const pack_volumes &v, const std::string &path)
+{
+    sim_eject_medium(VOLUME_LETTER);
+    sim_insert_medium(VOLUME_LETTER, path.c_str(), 1, VOLUME_SECTOR,
+                      (DWORD)(v.volume_size / VOLUME_SECTOR));
+}
+
+/* The prompt's last volume: asked for twice in a row, the folder does not pass the check. */
+int32_t volume_last_asked = 0;
+
+} // namespace
+
+std::string volumes_label(const std::string &base, int32_t volume)
+{
+    return base + " " + std::to_string(volume);
+}
+
+bool volumes_open(pack_volumes *v, std::string *error)
+{
+    if (!v->drive.empty()) {
+        *error = "--drive is for vxpack.exe on Windows; here the volumes are folders: give "
+                 "--volumes DIR";
+        return false;
+    }
+    if (v->folder.empty()) {
+        *error = "give --volumes DIR: each volume is a folder of DIR";
+        return false;
+    }
+    struct stat st;
+    if (stat(v->folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        *error = "no such folder";
+        return false;
+    }
+    sim_add_drive(VOLUME_LETTER, DRIVE_REMOVABLE, NULL);
+    volume_last_asked = 0;
+    return true;
+}
+
+void volumes_prompt(int32_t user, char *drive_root, const void *context, int32_t volume,
+                    const char *platform, int32_t *cancel, int32_t wrong_volume)
+{
+    (void)user;
+    (void)drive_root;
+    (void)platform;
+    (void)wrong_volume;
+    pack_volumes *v = (pack_volumes *)context;
+    std::string wanted = volumes_label(v->label, volume);
+    if (volume == volume_last_asked) {
+        v->failure = "the volume folder for " + wanted + " does not pass its label check";
+        *cancel = 1;
+        return;
+    }
+    volume_last_asked = volume;
+    for (const volume_folder &f : volume_folders(v->folder))
+        if (ini_same(f.label, wanted)) {
+            volume_insert(*v, f.path);
+            return;
+        }
+    if (!v->write) {
+        v->failure = "no volume labelled " + wanted + " in " + v->folder +
+                     " (vxpack list shows what the volumes hold)";
+        *cancel = 1;
+        return;
+    }
+    std::string path = volume_new_folder(*v, volume);
+    if (mkdir(path.c_str(), 0777) != 0) {
+        v->failure = path + ": the folder for " + wanted + " cannot be made";
+        *cancel = 1;
+        return;
+    }
+    /* A blank disk: the engine labels it. */
+    volume_insert(*v, path);
+}
+
+bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::string *error)
+{
+    pack_volumes probe = v;
+    if (!volumes_open(&probe, error))
+        return false;
+    out->clear();
+    for (const volume_folder &f : volume_folders(v.folder)) {
+        volume_info info{v.folder + "/" + f.name, f.label, {}};
+        DIR *d = opendir(f.path.c_str());
+        while (struct dirent *e = d != NULL ? readdir(d) : NULL) {
+            std::string name = e->d_name;
+            struct stat st;
+            if (name[0] != '.' && stat((f.path + "/" + name).c_str(), &st) == 0 &&
+                S_ISREG(st.st_mode))
+                info.files.push_back({name, (uint64_t)st.st_size});
+        }
+        if (d != NULL)
+            closedir(d);
+        std::sort(info.files.begin(), info.files.end());
+        out->push_back(info);
+    }
+    return true;
+}
+
+void volumes_discard(const pack_volumes &v, int32_t first, int32_t last,
+                     const std::vector<std::string> &pieces)
+{
+    for (const volume_folder &f : volume_folders(v.folder))
+        for (int32_t n = first; n <= last; n++) {
+            if (!ini_same(f.label, volumes_label(v.label, n)))
+                continue;
+            DIR *d = opendir(f.path.c_str());
+            while (struct dirent *e = d != NULL ? readdir(d) : NULL)
+                for (const std::string &p : pieces)
+                    if (ini_same(e->d_name, p))
+                        unlink((f.path + "/" + e->d_name).c_str());
+            if (d != NULL)
+                closedir(d);
+        }
+}
+
+} // namespace vxpack

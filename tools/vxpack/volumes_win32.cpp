@@ -1,0 +1,139 @@
+/* Volume sets on Windows: the disks of a removable drive, changed by the user at a prompt on
+ * the console. */
+#include "pack_volumes.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "check_ini.h"
+#include "pack_host.h"
+#include "platform/file.h"
+#include "platform/os.h"
+#include "platform/path.h"
+#include "transfer/volume.h"
+
+namespace vxpack {
+
+namespace {
+
+/* The label of the disk in the drive whose root is given, or false when none can be read. */
+bool volume_read_label(const std::string &root, std::string *label)
+{
+    char buf[PATH_CAP];
+    if (!GetVolumeInformationA(root.c_str(), buf, sizeof buf, NULL, NULL, NULL, NULL, 0))
+        return false;
+    *label = buf;
+    return true;
+}
+
+/* X: or X:\ typed as a drive: its root X:\. */
+bool volume_typed_drive(const std::string &typed, std::string *root)
+{
+    std::string t = typed;
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\\' || t.back() == '/'))
+        t.pop_back();
+    if (t.size() != 2 || t[1] != ':' || !isalpha((unsigned char)t[0]))
+        return false;
+    *root = std::string(1, (char)toupper((unsigned char)t[0])) + ":\\";
+    return true;
+}
+
+} // namespace
+
+std::string volumes_label(const std::string &base, int32_t volume)
+{
+    return base + " " + std::to_string(volume);
+}
+
+bool volumes_open(pack_volumes *v, std::string *error)
+{
+    if (!v->folder.empty()) {
+        *error = "--volumes is for the Linux build; here the volumes are the disks of a "
+                 "removable drive: give --drive A:";
+        return false;
+    }
+    std::string root;
+    if (!volume_typed_drive(v->drive.empty() ? "A:" : v->drive, &root)) {
+        *error = "--drive " + v->drive + ": give a drive letter such as A:";
+        return false;
+    }
+    v->drive = root.substr(0, 2);
+    snprintf(volume_drive_root(), PATH_CAP, "%s", root.c_str());
+    return true;
+}
+
+void volumes_prompt(int32_t user, char *drive_root, const void *context, int32_t volume,
+                    const char *platform, int32_t *cancel, int32_t wrong_volume)
+{
+    (void)user;
+    (void)platform;
+    pack_volumes *v = (pack_volumes *)context;
+    std::string wanted = volumes_label(v->label, volume);
+    std::string drive = std::string(drive_root).substr(0, 2);
+    std::string label;
+    fflush(stdout);
+    if (wrong_volume && volume_read_label(drive_root, &label))
+        fprintf(stderr, "The disk in drive %s is labelled \"%s\", not \"%s\".\n", drive.c_str(),
+                label.c_str(), wanted.c_str());
+    for (;;) {
+        fprintf(stderr,
+                "Insert the disk labelled %s in drive %s and press Enter; type another drive, "
+                "or Q to cancel: ",
+                wanted.c_str(), drive.c_str());
+        fflush(stderr);
+        std::string line, root;
+        if (!host_read_line(&line) || line == "q" || line == "Q") {
+            fprintf(stderr, "\n");
+            *cancel = 1;
+            return;
+        }
+        if (line.empty())
+            return;
+        if (volume_typed_drive(line, &root)) {
+            snprintf(drive_root, PATH_CAP, "%s", root.c_str());
+            return;
+        }
+        fprintf(stderr, "\"%s\" is not a drive: type a letter and a colon, such as B:\n",
+                line.c_str());
+    }
+}
+
+bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::string *error)
+{
+    pack_volumes probe = v;
+    if (!volumes_open(&probe, error))
+        return false;
+    std::string root = std::string(volume_drive_root());
+    volume_info info{probe.drive, "", {}};
+    if (!volume_read_label(root, &info.label)) {
+        *error = "no disk can be read in drive " + probe.drive;
+        return false;
+    }
+    std::vector<std::string> names;
+    if (!host_list_files(probe.drive, &names)) {
+        *error = "the disk in drive " + probe.drive + " cannot be listed";
+        return false;
+    }
+    for (const std::string &n : names) {
+        uint64_t size = 0;
+        host_file_size(probe.drive + "\\" + n, &size);
+        info.files.push_back({n, size});
+    }
+    out->assign(1, info);
+    return true;
+}
+
+void volumes_discard(const pack_volumes &v, int32_t first, int32_t last,
+                     const std::vector<std::string> &pieces)
+{
+    /* Only the disk in the drive can be reached: the one whose piece broke off. */
+    std::string label;
+    std::string root = volume_drive_root();
+    if (!volume_read_label(root, &label))
+        return;
+    for (int32_t n = first; n <= last; n++)
+        if (ini_same(label, volumes_label(v.label, n)) && n - first < (int32_t)pieces.size())
+            file_delete((root + pieces[(size_t)(n - first)]).c_str());
+}
+
+} // namespace vxpack

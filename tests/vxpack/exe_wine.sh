@@ -1,6 +1,9 @@
 #!/bin/sh
 # Runs vxpack.exe under Wine on files of its own: compress, expand, a refused stream and a
-# missing file, each with its output and exit code, the round trip compared byte for byte.
+# missing file; the compressed file split onto the floppy drive A: (a folder the prefix labels
+# VXTEST 1) and joined back expanded; a split whose second disk is refused at the prompt, its
+# first piece taken off again. Each step's exit code is checked, and the round trips compared
+# byte for byte.
 # The steps are a batch file that Wine's command interpreter runs in the test's folder of the
 # prefix; vxpack.exe is read from a folder of its own below /tmp, which the unprivileged user
 # Wine runs as can read.
@@ -43,6 +46,18 @@ VX.EXE expand NOPE.BIN
 if not errorlevel 1 exit /b 18
 VX.EXE frobnicate
 if not errorlevel 2 exit /b 19
+VX.EXE split _DATA.BIN --label VXTEST --pieces 1 --drive A:
+if errorlevel 1 exit /b 20
+if not exist A:\\_DATA.BIN exit /b 21
+VX.EXE join DATA.BIN --expand --label VXTEST --drive a: -o JOINED.BIN
+if errorlevel 1 exit /b 22
+fc /b DATA.BIN JOINED.BIN >nul
+if errorlevel 1 exit /b 23
+VX.EXE list --drive A:
+del A:\\_DATA.BIN
+echo Q| VX.EXE split DATA.BIN --label VXTEST --pieces 2 --drive A:
+if not errorlevel 1 exit /b 24
+if exist A:\\1ATA.BIN exit /b 25
 echo vxpack.exe round trip done
 exit /b 0
 BAT
@@ -54,7 +69,13 @@ echo "$OUT"
 [ "$status" = 0 ] || { echo "exe_wine: FAIL: the batch ended with $status" >&2; exit 1; }
 for line in "DATA.BIN -> _DATA.BIN: " "_DATA.BIN -> out\\DATA.BIN: " \
     "vxpack: _PLAIN.BIN: is not a compressed file: its LZW stream is not valid" \
-    "vxpack: _NOPE.BIN: does not exist" "vxpack.exe round trip done"; do
+    "vxpack: _NOPE.BIN: does not exist" \
+    "_DATA.BIN -> 1 piece: _DATA.BIN on VXTEST 1" \
+    "_DATA.BIN (from VXTEST 1 on) -> JOINED.BIN: " \
+    "A: (label \"VXTEST 1\")" \
+    "Insert the disk labelled VXTEST 2 in drive A: and press Enter; type another drive, or Q to cancel:" \
+    "vxpack: DATA.BIN: cancelled at the disk prompt; nothing of the set is kept" \
+    "vxpack.exe round trip done"; do
     echo "$OUT" | grep -qF "$line" || { echo "exe_wine: FAIL: no line \"$line\"" >&2; exit 1; }
 done
 echo "exe_wine: ok"

@@ -265,7 +265,7 @@ int cmd_list(const pack_global &g, const list_options &o)
     }
     std::vector<piece> found;
     for (const volume_info &vol : vols) {
-        printf("%s: %s\n", vol.shown.c_str(),
+        printf("%s (%s)\n", vol.shown.c_str(),
                vol.label.empty() ? "no label" : ("label \"" + vol.label + "\"").c_str());
         for (const auto &f : vol.files) {
             printf("  %-14s %10llu bytes\n", f.first.c_str(), (unsigned long long)f.second);

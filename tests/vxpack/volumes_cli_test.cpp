@@ -94,6 +94,43 @@ TEST_F(VxpackVolumes, ACompressedFileSplitOnLinuxJoinsAndExpands)
     ASSERT_EQ(plain.code, 0) << plain.err;
 }
 
+TEST_F(VxpackVolumes, AnEarlierSetOnTheVolumesIsNotMixedIntoANewOne)
+{
+    std::string first = sample("noise", 3000);
+    spit(dir / "DATA.BIN", first);
+    ASSERT_EQ(run({"split", "DATA.BIN", "--label", "DISK", "--volumes", "vols",
+                   "--volume-size", "1K"}).code, 0);
+    /* Two pieces of a shorter file would leave the old 2ATA.BIN beside the new 0ATA.BIN on
+     * DISK 2, and a join would read the old piece first. */
+    spit(dir / "DATA.BIN", sample("text", 1500));
+    run_result again = run({"split", "DATA.BIN", "--label", "DISK", "--volumes", "vols",
+                            "--volume-size", "1K"});
+    EXPECT_EQ(again.code, 1);
+    EXPECT_EQ(again.err, "vxpack: DATA.BIN: vols/DISK1 (DISK 1) already holds 1ATA.BIN of an "
+                         "earlier set, which a join would read: take it off or split onto fresh "
+                         "volumes\n");
+    run_result j = run({"join", "DATA.BIN", "--label", "DISK", "--volumes", "vols", "-o",
+                        "old.bin"});
+    ASSERT_EQ(j.code, 0) << j.err;
+    EXPECT_EQ(slurp(dir / "old.bin"), first);
+    /* The file under its own name counts too: a join takes it as a set of one piece. */
+    fs::remove_all(dir / "vols");
+    fs::create_directories(dir / "vols" / "D1");
+    spit(dir / "vols" / "D1" / ".windows-label", "DISK 1\n");
+    spit(dir / "vols" / "D1" / "data.bin", "stale");
+    run_result own = run({"split", "DATA.BIN", "--label", "DISK", "--volumes", "vols",
+                          "--volume-size", "1K"});
+    EXPECT_EQ(own.code, 1);
+    EXPECT_NE(own.err.find("already holds data.bin of an earlier set"), std::string::npos)
+        << own.err;
+    EXPECT_FALSE(fs::exists(dir / "vols" / "D1" / "1ATA.BIN"));
+    /* Other labels and other files are no concern of this set. */
+    spit(dir / "vols" / "D1" / ".windows-label", "OTHER 1\n");
+    spit(dir / "vols" / "D1" / "1ETUP.EXE", "another set");
+    ASSERT_EQ(run({"split", "DATA.BIN", "--label", "DISK", "--volumes", "vols",
+                   "--volume-size", "1K"}).code, 0);
+}
+
 TEST_F(VxpackVolumes, FailuresAreToldAndLeaveNothingBehind)
 {
     spit(dir / "DATA.BIN", sample("noise", 3000));

@@ -106,6 +106,32 @@ std::string set_state(const std::vector<piece> &found, const std::string &key)
            volumes_label(last->word, (int32_t)last->volume);
 }
 
+/* A file of an earlier set on a volume this split writes: the file under its own name or any
+ * piece of it. A join reads a volume's file before its pieces and a numbered piece before the
+ * last one, so such a file would be read in place of the new set's piece. Empty when the
+ * volumes within reach (every folder on Linux, the disk in the drive on Windows) hold none. */
+std::string earlier_set(const pack_volumes &v, const std::string &name, uint32_t pieces)
+{
+    std::vector<volume_info> vols;
+    std::string error;
+    if (!volumes_list(v, &vols, &error))
+        return ""; /* nothing readable: the prompt asks for the disk */
+    std::vector<std::string> names = piece_names(name, VOLUME_PIECES_MAX);
+    names.push_back(name);
+    for (const volume_info &vol : vols)
+        for (uint32_t n = 1; n <= pieces; n++) {
+            if (!ini_same(vol.label, volumes_label(v.label, (int32_t)n)))
+                continue;
+            for (const auto &f : vol.files)
+                for (const std::string &p : names)
+                    if (ini_same(f.first, p))
+                        return vol.shown + " (" + vol.label + ") already holds " + f.first +
+                               " of an earlier set, which a join would read: take it off or "
+                               "split onto fresh volumes";
+        }
+    return "";
+}
+
 } // namespace
 
 int cmd_split(const pack_global &g, const split_options &o)
@@ -157,6 +183,11 @@ int cmd_split(const pack_global &g, const split_options &o)
     if (!o.limits.empty() && o.limits.size() < pieces) {
         report_failure(o.file, "--limits gives " + std::to_string(o.limits.size()) +
                                    " sizes for " + std::to_string(pieces) + " pieces");
+        return EXIT_FAILED;
+    }
+    std::string earlier = earlier_set(v, name, pieces);
+    if (!earlier.empty()) {
+        report_failure(source.shown, earlier);
         return EXIT_FAILED;
     }
     char target[PATH_CAP], label[PATH_CAP];

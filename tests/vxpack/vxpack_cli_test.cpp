@@ -251,6 +251,20 @@ TEST_F(VxpackCli, CheckFindsWhatWouldSurpriseTheAdministrator)
     }
     EXPECT_EQ(i, sizeof expected / sizeof expected[0]) << r.out;
 
+    /* A client list large enough to slow every log-on. */
+    std::string many;
+    for (int i = 0; many.size() <= 65536; i++)
+        many += "[CLIENT" + std::to_string(i) + "]\r\nTIMESTAMP=3.2.2\r\n";
+    spit(dir / "big" / "vxinst" / "VCSM.ini", "[Vornex]\r\nHOST_MACHINE=SRV\r\nBACKUP=B\r\n");
+    spit(dir / "big" / "vxinst" / "clients.ini", many);
+    spit(dir / "big" / "bin" / "vxinst.exe", "MZ");
+    run_result big = run({"check", "big"});
+    EXPECT_EQ(big.code, 1);
+    EXPECT_NE(big.out.find("big/vxinst/clients.ini: is 64.0 KB: every client reads it from "
+                           "the server at each log-on, so a list this long slows log-on"),
+              std::string::npos)
+        << big.out;
+
     run_result missing = run({"check", "nowhere"});
     EXPECT_EQ(missing.code, 1);
     EXPECT_EQ(missing.err, "vxpack: nowhere: no such folder\n");

@@ -5,6 +5,8 @@
 #   sh wine-test.sh --prefix DIR EXE [ARGS...]     the prefix made earlier by --create DIR
 #   sh wine-test.sh --create DIR                   make a fresh prefix in DIR (replaces DIR)
 #   sh wine-test.sh --remove DIR                   stop its Wine server and delete DIR
+#   sh wine-test.sh --restart DIR                  stop its Wine server; the next program
+#                                                  starts one that reads the drives afresh
 #
 # DIR is a scratch folder of its own (the prefix is DIR/pfx, Wine's home folder DIR). Besides
 # C:, the prefix has N:, a drive of type network (a local folder), so that a program can be
@@ -129,6 +131,16 @@ create_prefix() {
     wine_env "$work" $WINESERVER -w
 }
 
+# The server keeps the drives' labels it read when it started: a label written into a medium's
+# .windows-label from outside counts only after a restart. Nothing else may run in the prefix.
+restart_server() {
+    work=$1
+    [ -d "$work/pfx" ] || return 0
+    wine_programs "$work"
+    wine_env "$work" $WINESERVER -k >/dev/null 2>&1 || true
+    wine_env "$work" $WINESERVER -w >/dev/null 2>&1 || true
+}
+
 remove_prefix() {
     work=$1
     if [ -d "$work/pfx" ]; then
@@ -169,7 +181,7 @@ run_in_prefix() {
     return $status
 }
 
-[ $# -ge 1 ] || die "usage: wine-test.sh [--prefix DIR] EXE [ARGS...] | --create DIR | --remove DIR"
+[ $# -ge 1 ] || die "usage: wine-test.sh [--prefix DIR] EXE [ARGS...] | --create DIR | --remove DIR | --restart DIR"
 case $1 in
     --create)
         [ $# -eq 2 ] || die "usage: wine-test.sh --create DIR"
@@ -179,6 +191,10 @@ case $1 in
         [ $# -eq 2 ] || die "usage: wine-test.sh --remove DIR"
         remove_prefix "$2"
         rm -f "$2.lock"
+        ;;
+    --restart)
+        [ $# -eq 2 ] || die "usage: wine-test.sh --restart DIR"
+        restart_server "$2"
         ;;
     --prefix)
         [ $# -ge 3 ] || die "usage: wine-test.sh --prefix DIR EXE [ARGS...]"

@@ -4,22 +4,60 @@
 # VXTEST 1) and joined back expanded; a split whose second disk is refused at the prompt, its
 # first piece taken off again. Each step's exit code is checked, and the round trips compared
 # byte for byte.
+# With the Linux build's vxpack (NATIVE_VXPACK, when it has been built), a set made on Linux
+# too: the file compressed and split into two volume folders there, the folders' pieces put on
+# the floppy drives A: (VXTEST 1) and F: (labelled VXTEST 2 for the run), and vxpack.exe,
+# told F: at its prompt for the second disk, joins and expands it back. F: is left blank again.
 # The steps are a batch file that Wine's command interpreter runs in the test's folder of the
 # prefix; vxpack.exe is read from a folder of its own below /tmp, which the unprivileged user
 # Wine runs as can read.
 #
-#   sh exe_wine.sh WINE_TEST_SH PREFIX_DIR VXPACK_EXE
+#   sh exe_wine.sh WINE_TEST_SH PREFIX_DIR VXPACK_EXE [NATIVE_VXPACK]
 set -u
 
 WINE_TEST=$1
 WORK=$2
 EXE=$3
+NATIVE=${4:-}
 
 STAGE=$(mktemp -d "${TMPDIR:-/tmp}/vx-vxpack-exe.XXXXXX")
-trap 'rm -rf "$STAGE"' EXIT
+DRIVE_A=$WORK/pfx/drive_a
+DRIVE_F=$WORK/pfx/drive_f
+# The floppies are the prefix's for the whole test run: what this test put on them goes again,
+# and the server forgets F:'s label.
+cleanup() {
+    if [ -f "$DRIVE_F/.windows-label" ]; then
+        rm -f "$DRIVE_A/_1ATA.BIN" "$DRIVE_F/_0ATA.BIN" "$DRIVE_F/.windows-label"
+        sh "$WINE_TEST" --restart "$WORK"
+    fi
+    rm -rf "$STAGE"
+}
+trap cleanup EXIT
 chmod 755 "$STAGE"
 cp "$EXE" "$STAGE/vxpack.exe"
 chmod 644 "$STAGE/vxpack.exe"
+
+# The set made on Linux: the same bytes as the batch's DATA.BIN (a copy of the program), two
+# pieces of its compressed file.
+LINUX_SET=0
+if [ -n "$NATIVE" ] && [ -x "$NATIVE" ]; then
+    mkdir "$STAGE/linux" "$STAGE/linux/vols"
+    cp "$EXE" "$STAGE/linux/DATA.BIN"
+    (cd "$STAGE/linux" && "$NATIVE" compress DATA.BIN) || { echo "exe_wine: FAIL: compress on Linux" >&2; exit 1; }
+    half=$(( ($(wc -c <"$STAGE/linux/_DATA.BIN") / 2 / 512 + 1) * 512 ))
+    (cd "$STAGE/linux" && "$NATIVE" split _DATA.BIN --label VXTEST --pieces 2 \
+        --volume-size "$half" --volumes vols) || { echo "exe_wine: FAIL: split on Linux" >&2; exit 1; }
+    [ -f "$DRIVE_A/.windows-label" ] && [ ! -e "$DRIVE_F/.windows-label" ] \
+        || { echo "exe_wine: FAIL: the prefix's A: and F: are not as made" >&2; exit 1; }
+    cp "$STAGE/linux/vols/VXTEST1/_1ATA.BIN" "$DRIVE_A/" &&
+        cp "$STAGE/linux/vols/VXTEST2/_0ATA.BIN" "$DRIVE_F/" &&
+        cp "$STAGE/linux/vols/VXTEST2/.windows-label" "$DRIVE_F/" \
+        || { echo "exe_wine: FAIL: the pieces cannot be put on the floppies" >&2; exit 1; }
+    sh "$WINE_TEST" --restart "$WORK"
+    LINUX_SET=1
+else
+    echo "exe_wine: no Linux build of vxpack (${NATIVE:-not given}): the set made on Linux is not tried"
+fi
 # Wine's Z: is the Linux root.
 WIN_EXE="Z:$(echo "$STAGE/vxpack.exe" | tr / '\\')"
 
@@ -30,6 +68,13 @@ cat >"$STAGE/roundtrip.bat" <<BAT
 copy "$WIN_EXE" VX.EXE >nul
 if errorlevel 1 exit /b 11
 copy VX.EXE DATA.BIN >nul
+if not exist F:\\_0ATA.BIN goto made_here
+echo F:| VX.EXE join DATA.BIN --expand --label VXTEST -o LINUX.BIN
+if errorlevel 1 exit /b 30
+fc /b DATA.BIN LINUX.BIN >nul
+if errorlevel 1 exit /b 31
+del A:\\_1ATA.BIN
+:made_here
 VX.EXE compress DATA.BIN
 if errorlevel 1 exit /b 12
 if not exist _DATA.BIN exit /b 13
@@ -78,4 +123,8 @@ for line in "DATA.BIN -> _DATA.BIN: " "_DATA.BIN -> out\\DATA.BIN: " \
     "vxpack.exe round trip done"; do
     echo "$OUT" | grep -qF "$line" || { echo "exe_wine: FAIL: no line \"$line\"" >&2; exit 1; }
 done
+if [ $LINUX_SET = 1 ]; then
+    echo "$OUT" | grep -qF "_DATA.BIN (from VXTEST 1 on) -> LINUX.BIN: " \
+        || { echo "exe_wine: FAIL: the set made on Linux was not joined" >&2; exit 1; }
+fi
 echo "exe_wine: ok"

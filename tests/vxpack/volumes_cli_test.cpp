@@ -90,8 +90,14 @@ TEST_F(VxpackVolumes, ACompressedFileSplitOnLinuxJoinsAndExpands)
     ASSERT_EQ(j.code, 0) << j.err;
     EXPECT_EQ(slurp(dir / "out" / "SETUP.EXE"), bytes);
     /* Without --expand the pieces give back the compressed file itself. */
-    run_result plain = run({"join", "_SETUP.EXE", "--label", "SETUP", "--volumes", "vols"});
+    run_result plain = run({"join", "_SETUP.EXE", "--label", "SETUP", "--volumes", "vols", "-o",
+                            "out/_SETUP.EXE"});
     ASSERT_EQ(plain.code, 0) << plain.err;
+    EXPECT_EQ(slurp(dir / "out" / "_SETUP.EXE"), slurp(dir / "_SETUP.EXE"));
+    /* One volume folder named by itself is listed alone. */
+    run_result one = run({"list", "--volumes", "vols/SETUP1"});
+    EXPECT_EQ(one.out.rfind("vols/SETUP1 (label \"SETUP 1\")\n  _1ETUP.EXE ", 0), 0u) << one.out;
+    EXPECT_EQ(one.code, 1) << "one volume of a set of several is not the set";
 }
 
 TEST_F(VxpackVolumes, AnEarlierSetOnTheVolumesIsNotMixedIntoANewOne)
@@ -196,6 +202,25 @@ TEST_F(VxpackVolumes, FailuresAreToldAndLeaveNothingBehind)
     EXPECT_EQ(not_packed.code, 1);
     EXPECT_EQ(not_packed.err.rfind("vxpack: _DATA.BIN: is not on DISK 1", 0), 0u)
         << not_packed.err;
+
+    /* Pieces of a file that was never compressed hold no stream to expand. */
+    spit(dir / "_RAW.BIN", sample("noise", 2000));
+    fs::create_directories(dir / "raw");
+    ASSERT_EQ(run({"split", "_RAW.BIN", "--label", "RAW", "--volumes", "raw",
+                   "--volume-size", "1K"}).code, 0);
+    run_result invalid = run({"join", "RAW.BIN", "--expand", "--label", "RAW", "--volumes", "raw"});
+    EXPECT_EQ(invalid.code, 1);
+    EXPECT_EQ(invalid.err, "vxpack: _RAW.BIN: its pieces hold no valid compressed file (join "
+                           "without --expand?)\n");
+    EXPECT_FALSE(fs::exists(dir / "RAW.BIN"));
+    run_result nothing = run({"split", "NONE.BIN", "--label", "DISK", "--volumes", "vols"});
+    EXPECT_EQ(nothing.code, 1);
+    EXPECT_EQ(nothing.err, "vxpack: NONE.BIN: does not exist\n");
+    fs::create_directories(dir / "empty");
+    run_result no_sets = run({"list", "--volumes", "empty"});
+    EXPECT_EQ(no_sets.code, 1);
+    EXPECT_EQ(no_sets.err, "vxpack: empty: holds no volumes: give the folder whose folders a "
+                           "split made\n");
 
     run_result no_folder = run({"join", "DATA.BIN", "--label", "DISK", "--volumes", "nowhere"});
     EXPECT_EQ(no_folder.err, "vxpack: nowhere: no such folder\n");

@@ -208,6 +208,11 @@ TEST_F(VxpackCli, TraceListsThePlatformCalls)
     ASSERT_EQ(r.code, 0);
     EXPECT_NE(r.err.find("fopen"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("MoveFileExA"), std::string::npos) << r.err;
+    /* A split asks for its volumes and labels them through the platform. */
+    run_result s = run({"--trace", "split", "A.TXT", "--label", "DISK", "--volumes", "."});
+    ASSERT_EQ(s.code, 0) << s.err;
+    EXPECT_NE(s.err.find("GetVolumeInformationA"), std::string::npos) << s.err;
+    EXPECT_NE(s.err.find("SetVolumeLabelA"), std::string::npos) << s.err;
 }
 
 TEST_F(VxpackCli, CheckFindsWhatWouldSurpriseTheAdministrator)

@@ -294,6 +294,10 @@ int cmd_list(const pack_global &g, const list_options &o)
                        error);
         return EXIT_FAILED;
     }
+    if (vols.empty()) {
+        report_failure(o.volumes, "holds no volumes: give the folder whose folders a split made");
+        return EXIT_FAILED;
+    }
     std::vector<piece> found;
     for (const volume_info &vol : vols) {
         printf("%s (%s)\n", vol.shown.c_str(),

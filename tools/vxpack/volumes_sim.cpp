@@ -138,8 +138,13 @@ bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::str
     if (!volumes_open(&probe, error))
         return false;
     out->clear();
-    for (const volume_folder &f : volume_folders(v.folder)) {
-        volume_info info{v.folder + "/" + f.name, f.label, {}};
+    std::vector<volume_folder> folders = volume_folders(v.folder);
+    /* A volume folder named itself (one a split made, or a floppy's copy) is the one volume. */
+    std::string own = sim_medium_label(v.folder);
+    if (!own.empty())
+        folders.assign(1, volume_folder{v.folder, "", own});
+    for (const volume_folder &f : folders) {
+        volume_info info{f.name.empty() ? v.folder : v.folder + "/" + f.name, f.label, {}};
         DIR *d = opendir(f.path.c_str());
         while (struct dirent *e = d != NULL ? readdir(d) : NULL) {
             std::string name = e->d_name;

@@ -134,6 +134,11 @@ std::string earlier_set(const pack_volumes &v, const std::string &name, uint32_t
 
 } // namespace
 
+std::string volumes_label(const std::string &base, int32_t volume)
+{
+    return base + " " + std::to_string(volume);
+}
+
 int cmd_split(const pack_global &g, const split_options &o)
 {
     pack_file source;

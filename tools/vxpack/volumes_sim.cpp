@@ -70,11 +70,6 @@ int32_t volume_last_asked = 0;
 
 } // namespace
 
-std::string volumes_label(const std::string &base, int32_t volume)
-{
-    return base + " " + std::to_string(volume);
-}
-
 bool volumes_open(pack_volumes *v, std::string *error)
 {
     if (!v->drive.empty()) {

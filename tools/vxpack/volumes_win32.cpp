@@ -40,11 +40,6 @@ bool volume_typed_drive(const std::string &typed, std::string *root)
 
 } // namespace
 
-std::string volumes_label(const std::string &base, int32_t volume)
-{
-    return base + " " + std::to_string(volume);
-}
-
 bool volumes_open(pack_volumes *v, std::string *error)
 {
     if (!v->folder.empty()) {

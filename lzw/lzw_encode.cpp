@@ -88,7 +88,9 @@ status_t lzw_encode(bitfile *in, bitfile *out, lzw_encoder_state *st, uint32_t m
             return lzw_encode_fail(st, STATUS_WRITE_ERROR);
     add_string:
         if (!lzw_encoder_table_add(t, prefix, current)) {
-            if (lzw_encode_target_full(out, stop))
+            /* Resumed here, the target is a fresh one: the reset code goes out untested, as a
+             * resumed code does, or a target of two bytes, full when opened, never takes it. */
+            if (phase != LZW_ENCODE_RESET && lzw_encode_target_full(out, stop))
                 return lzw_encode_pause(st, LZW_ENCODE_RESET, prefix, current, ended, out,
                                         budget);
             /* At the full table's width: the reader has not widened for a code it never
@@ -97,6 +99,7 @@ status_t lzw_encode(bitfile *in, bitfile *out, lzw_encoder_state *st, uint32_t m
                 return lzw_encode_fail(st, STATUS_WRITE_ERROR);
             lzw_encoder_table_reset(t);
         }
+        phase = LZW_ENCODE_NEW;
         if (ended)
             break;
     }

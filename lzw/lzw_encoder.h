@@ -67,9 +67,10 @@ void lzw_encoder_state_free(lzw_encoder_state *st);
  *
  * The call pauses, returning 0, when out is within two bytes of the budget (budget - 2, in
  * unsigned arithmetic, at or below its byte counter: budgets 0 and 1 never pause); the next
- * call continues the same bit stream in a new out, with the same in. After the input's end
- * the phase is 0. Close every out but the last with the flush flag 0 and the last with 1:
- * the pending bits travel in st from one out to the next.
+ * call continues the same bit stream in a new out, with the same in, and first writes the
+ * code or reset code it paused before, untested, so that every out takes one. After the
+ * input's end the phase is 0. Close every out but the last with the flush flag 0 and the last
+ * with 1: the pending bits travel in st from one out to the next.
  *
  * Statuses: 0; 21 when writing the header, a code or a reset code fails; 20 when in's first
  * byte cannot be read (an empty input, refused after the header went into out's buffer), or

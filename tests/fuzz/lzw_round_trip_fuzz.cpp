@@ -61,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 3)
         return 0;
+    fuzz_forget_calls();
     const uint32_t width = data[0] % 19;
     const uint32_t in_buffer = fuzz_buffer_size(data[1]);
     const uint32_t out_buffer = fuzz_buffer_size(data[1] >> 3);

@@ -11,13 +11,20 @@
  * last byte of code c's string and in bits 0 to 15 its link, the code of the string without
  * that byte (0 for a single byte). Bits 24 to 31 cache the string's length, 255 standing for
  * 255 or more, so that a string can go straight into the output buffer. Entries 0 and 1 are
- * never written. */
+ * never written.
+ *
+ * A new code's string is the previous code's output followed by the first byte of the next:
+ * while the decoder runs fast, that place in the output buffer is kept per code, and a string
+ * found there is copied instead of walked link by link. A place holds the run's epoch in its
+ * top 16 bits and the buffer index below; places of other runs mean nothing. */
 typedef struct lzw_decoder_table {
     uint32_t *codes;     /* limit + 1 entries */
     uint32_t limit;      /* L: codes below it are assigned, up to L - 1 */
     uint16_t last_code;  /* highest code assigned; 257 after a reset */
     int32_t code_width;  /* width of the next code; 9 after a reset */
     uint32_t *growth;    /* 65536 bits: bit k set when assigning code k widens the codes */
+    uint32_t *places;    /* limit + 1 places in the output buffer */
+    uint32_t epoch;      /* of the latest fast run, 1 to 65535 */
 } lzw_decoder_table;
 
 #define LZW_DECODER_LENGTH_SHIFT 24

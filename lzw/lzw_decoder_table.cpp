@@ -28,9 +28,16 @@ lzw_decoder_table *lzw_decoder_table_create(uint32_t width)
     if (table->growth == NULL)
         goto fail_codes;
     memset(table->growth, 0, LZW_GROWTH_BYTES);
+    table->places = (uint32_t *)mem_alloc((limit + 1) * sizeof table->places[0]);
+    if (table->places == NULL)
+        goto fail_growth;
+    memset(table->places, 0, (limit + 1) * sizeof table->places[0]);
+    table->epoch = 0;
     lzw_decoder_table_reset(table);
     return table;
 
+fail_growth:
+    mem_free(table->growth);
 fail_codes:
     mem_free(table->codes);
 fail_record:
@@ -63,6 +70,7 @@ void lzw_decoder_table_free(lzw_decoder_table *table)
 {
     if (table == NULL)
         return;
+    mem_free(table->places);
     mem_free(table->growth);
     mem_free(table->codes);
     mem_free(table);

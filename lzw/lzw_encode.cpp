@@ -29,6 +29,109 @@ static status_t lzw_encode_fail(lzw_encoder_state *st, status_t rc)
     return rc;
 }
 
+/* Where the fast run handed back. */
+enum lzw_encode_run_end {
+    LZW_RUN_MATCHED,     /* a match ended (or the input did): its code is not written yet */
+    LZW_RUN_WRITTEN,     /* a code is written, and the full table must take the string */
+    LZW_RUN_WRITE_FAILED /* a block write of the target was short */
+};
+
+/* Match, write and add, with the files' and the table's state in locals, for as long as the
+ * target has room for a code and the table for a string. *current holds the byte that starts
+ * the next match. On return the files and the table are up to date, *prefix and *current hold
+ * the match, and *ended tells whether the input ended in it. Writes and adds exactly what the
+ * careful loop would. */
+static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint32_t stop,
+                          uint16_t *prefix_out, uint8_t *current, truth_t *ended)
+{
+    uint32_t *const keys = t->keys;
+    uint16_t *const codes = t->codes;
+    uint32_t *const slot_homes = t->slot_homes;
+    const uint32_t *const byte_homes = t->byte_homes;
+    const uint32_t size = t->size;
+    uint32_t last = t->last_code;
+    int width = lzw_encoder_code_width(t);
+    const uint8_t *ip = in->buffer + in->buffer_position;
+    /* Past the last byte of the block; until the first block read the buffer holds
+     * nothing. */
+    const uint8_t *iend = in->byte_counter != 0 ? in->buffer + in->last_index + 1 : ip;
+    const uint8_t *ip_mark = ip; /* bytes from here on are not yet counted */
+    uint32_t cur = *current;
+    uint32_t prefix;
+    uint32_t home;  /* prefix part of the home slot of the match so far */
+    uint32_t key;
+    uint32_t slot;
+    uint32_t code;
+    int end = LZW_RUN_MATCHED;
+    truth_t input_ended = 0;
+    uint8_t byte;
+
+    for (;;) {
+        /* The longest match: a single byte's code is its own, at the start of every match. */
+        prefix = cur + LZW_FIRST_LITERAL;
+        home = t->prefix_homes[prefix];
+        for (;;) {
+            if (ip < iend) {
+                cur = *ip++;
+            } else {
+                in->byte_counter += (uint32_t)(ip - ip_mark);
+                in->buffer_position += (uint32_t)(ip - ip_mark);
+                if (!bitfile_read_byte(in, &byte)) {
+                    /* The match ends with the input; the current byte stays its last. */
+                    input_ended = 1;
+                    ip_mark = ip;
+                    goto done;
+                }
+                cur = byte;
+                ip = in->buffer + in->buffer_position;
+                iend = in->buffer + in->last_index + 1;
+                ip_mark = ip;
+            }
+            key = (cur << 16) | prefix;
+            slot = byte_homes[cur] + home;
+            if (slot >= size)
+                slot -= size;
+            code = codes[slot];
+            /* Most finds end at the home slot; the rest of the probe is out of line. */
+            if (code != 0 && keys[slot] != key) {
+                slot = lzw_encoder_probe_on(t, slot, key);
+                code = codes[slot];
+            }
+            if (code == 0)
+                break;
+            prefix = code;
+            home = slot_homes[slot];
+        }
+        if (lzw_encode_target_full(out, stop))
+            goto done;
+        if (!bitfile_write_bits(out, prefix, width)) {
+            end = LZW_RUN_WRITE_FAILED;
+            goto done;
+        }
+
+        if (last >= t->highest_code) {
+            end = LZW_RUN_WRITTEN;
+            goto done;
+        }
+        /* The failed find ended at the empty slot that an add would probe to. */
+        last++;
+        keys[slot] = key;
+        codes[slot] = (uint16_t)last;
+        slot_homes[slot] = t->prefix_homes[last];
+        if (last == 1u << width && width < LZW_MAX_WIDTH)
+            width++;
+    }
+
+done:
+    in->byte_counter += (uint32_t)(ip - ip_mark);
+    in->buffer_position += (uint32_t)(ip - ip_mark);
+    *ended = input_ended;
+    t->last_code = (uint16_t)last;
+    *prefix_out = (uint16_t)prefix;
+    *current = (uint8_t)cur;
+    return end;
+}
+
 status_t lzw_encode(bitfile *in, bitfile *out, lzw_encoder_state *st, uint32_t max_width,
                     uint32_t *budget)
 {
@@ -36,7 +139,6 @@ status_t lzw_encode(bitfile *in, bitfile *out, lzw_encoder_state *st, uint32_t m
     lzw_encoder_table *t = st->table;
     uint32_t limit = lzw_table_limit(max_width);
     uint16_t prefix = 0;
-    uint16_t code;
     uint8_t current = 0;
     truth_t ended = 0;
     int32_t phase = st->phase;
@@ -65,22 +167,19 @@ status_t lzw_encode(bitfile *in, bitfile *out, lzw_encoder_state *st, uint32_t m
     }
 
     for (;;) {
-        /* The longest string the table holds; at the input's end the current byte stays the
-         * last one read, already part of the match. */
-        prefix = 0;
-        for (;;) {
-            code = lzw_encoder_table_find(t, prefix, current);
-            if (code == 0)
-                break;
-            prefix = code;
-            if (!bitfile_read_byte(in, &current)) {
-                /* A file that broke off would pass for a shorter one. */
-                if (bitfile_read_failed(in))
-                    return lzw_encode_fail(st, STATUS_READ_ERROR);
-                ended = 1;
-                break;
-            }
+        /* Matches, codes and strings go fast until a pause, a full table or the end of the
+         * input is near; from there on this loop does each step. */
+        switch (lzw_encode_run(in, out, t, stop, &prefix, &current, &ended)) {
+        case LZW_RUN_WRITE_FAILED:
+            return lzw_encode_fail(st, STATUS_WRITE_ERROR);
+        case LZW_RUN_WRITTEN:
+            goto add_string;
+        default:
+            break;
         }
+        /* A file that broke off would pass for a shorter one. */
+        if (ended && bitfile_read_failed(in))
+            return lzw_encode_fail(st, STATUS_READ_ERROR);
         if (lzw_encode_target_full(out, stop))
             return lzw_encode_pause(st, LZW_ENCODE_CODE, prefix, current, ended, out, budget);
     write_code:

@@ -11,7 +11,12 @@
  * 16, or-ed with the code of the string without it (0 for a single byte). Its home slot is
  * ((byte << shift) ^ (prefix << 7)) mod size; a probe looks at the home slot h, then at
  * size - 1 - h, then at the slots after that one, wrapping at the end. Size and shift decide
- * only how fast strings are found, never which codes are written. */
+ * only how fast strings are found, never which codes are written.
+ *
+ * The shift puts the byte above every prefix's bits, so the exclusive-or is a sum and the
+ * home slot is (byte's part + prefix's part) mod size, both parts taken from tables made
+ * with the table: no division per find. Each slot also keeps the prefix part of its own
+ * code, which a find that ends there hands to the next find of the match. */
 typedef struct lzw_encoder_table {
     uint32_t *keys;        /* size keys; a key in an empty slot means nothing */
     uint16_t *codes;       /* size codes; 0 marks an empty slot */
@@ -19,6 +24,9 @@ typedef struct lzw_encoder_table {
     uint8_t shift;
     uint16_t highest_code; /* the highest code the table assigns */
     uint16_t last_code;    /* the highest code assigned; 257 after a reset */
+    uint32_t *prefix_homes;   /* (prefix << 7) mod size, for prefixes 0 to highest_code */
+    uint32_t byte_homes[256]; /* (byte << shift) mod size */
+    uint32_t *slot_homes;     /* size entries: prefix_homes of the code in each used slot */
 } lzw_encoder_table;
 
 /* Where a paused encoder stands. */
@@ -40,8 +48,9 @@ typedef struct lzw_encoder_state {
 } lzw_encoder_state;
 
 /* A reset table of size slots that assigns codes up to highest_code (258 to 65534); null when
- * a block cannot be had, or when the arguments break the table's bounds (fewer slots than
- * strings plus one, a shift that pushes a byte out of 32 bits). */
+ * a block cannot be had, or when the arguments break the table's bounds: fewer slots than
+ * strings plus one, a shift that lets a byte overlap the bits of a prefix shifted by 7 or
+ * pushes it out of 32 bits. */
 lzw_encoder_table *lzw_encoder_table_create(uint32_t size, uint8_t shift, uint16_t highest_code);
 /* Release the table; null is ignored. */
 void lzw_encoder_table_free(lzw_encoder_table *table);

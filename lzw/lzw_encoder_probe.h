@@ -9,20 +9,19 @@ static inline uint32_t lzw_encoder_key(uint16_t prefix, uint8_t byte)
     return ((uint32_t)byte << 16) | prefix;
 }
 
+/* ((byte << shift) ^ (prefix << 7)) mod size: the two never share a bit, so this is the sum
+ * of their parts mod size, each part below size. */
 static inline uint32_t lzw_encoder_home(const lzw_encoder_table *table, uint16_t prefix,
                                         uint8_t byte)
 {
-    return (((uint32_t)byte << table->shift) ^ ((uint32_t)prefix << 7)) % table->size;
+    uint32_t home = table->byte_homes[byte] + table->prefix_homes[prefix];
+
+    return home >= table->size ? home - table->size : home;
 }
 
-/* The slot a probe looks at after slot, the probe's n-th (0 for the home slot). */
-static inline uint32_t lzw_encoder_next_slot(const lzw_encoder_table *table, uint32_t slot,
-                                             uint32_t n)
-{
-    if (n == 0)
-        return table->size - 1 - slot;
-    return slot + 1 == table->size ? 0 : slot + 1;
-}
+/* The probe for key after its home slot home: the slot that holds key, or else the empty slot
+ * where the probe ends. */
+uint32_t lzw_encoder_probe_on(const lzw_encoder_table *table, uint32_t home, uint32_t key);
 
 /* The slot that holds prefix's string followed by byte, or else the empty slot where the
  * probe ends. */
@@ -30,12 +29,11 @@ static inline uint32_t lzw_encoder_probe(const lzw_encoder_table *table, uint16_
                                          uint8_t byte)
 {
     const uint32_t key = lzw_encoder_key(prefix, byte);
-    uint32_t slot = lzw_encoder_home(table, prefix, byte);
-    uint32_t n = 0;
+    const uint32_t home = lzw_encoder_home(table, prefix, byte);
 
-    while (table->codes[slot] != 0 && table->keys[slot] != key)
-        slot = lzw_encoder_next_slot(table, slot, n++);
-    return slot;
+    if (table->codes[home] == 0 || table->keys[home] == key)
+        return home;
+    return lzw_encoder_probe_on(table, home, key);
 }
 
 #endif

@@ -174,6 +174,7 @@ TEST_F(EncoderTest, TableOperations)
     EXPECT_EQ(lzw_encoder_table_create(8189, 20, 8190), nullptr);
     EXPECT_EQ(lzw_encoder_table_create(200000, 23, 65535), nullptr);
     EXPECT_EQ(lzw_encoder_table_create(20000, 25, 8190), nullptr);
+    EXPECT_EQ(lzw_encoder_table_create(20000, 19, 8190), nullptr) << "the byte overlaps 8190";
     EXPECT_EQ(lzw_encoder_table_create(20000, 20, 257), nullptr);
     lzw_encoder_table *tight = lzw_encoder_table_create(8190, 20, 8190);
     EXPECT_NE(tight, nullptr) << "one slot more than strings is enough";

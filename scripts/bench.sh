@@ -1,7 +1,9 @@
 #!/bin/sh
 # Build and run the benchmarks, then print the plain copy against cp, the key-value rewrite's
-# time and peak memory per file size, and the clients.ini lookup.
+# time and peak memory per file size, the clients.ini lookup, and the LZW codec against
+# compress(1) (Debian's ncompress: scripts/install-deps.sh bench).
 #   scripts/bench.sh [benchmark options...]
+#   scripts/bench.sh --benchmark_filter='Lzw|Compress'     only the codec
 # BUILD_DIR (default build/bench) and REPS (repetitions, default 5) may be set. Unless TMPDIR
 # is set, the files live on /dev/shm: the disk's writeback then stays out of both copies'
 # times, which on a shared machine it would otherwise dominate.
@@ -48,4 +50,39 @@ for name in sorted(n for n in median if n.startswith("BM_ClientsIniLookup/")):
     which = "first" if name.endswith("/0") else "last"
     print("clients.ini of 10000 sections, %s section: %.2f ms per lookup"
           % (which, ms(median[name])))
+
+# The codec: one row per corpus file and operation, racing compress -b13 and compress -d.
+KINDS = ["text", "exe", "random", "slice"]
+ROWS = [("encode  lzw_encode     ", "BM_LzwEncode", "BM_CompressEncode"),
+        ("encode  compress -b13  ", "BM_CompressEncode", None),
+        ("decode  lzw_decode     ", "BM_LzwDecode", "BM_CompressDecode"),
+        ("decode  transfer_file  ", "BM_LzwDecompressCopy", "BM_CompressDecode"),
+        ("decode  compress -d    ", "BM_CompressDecode", None)]
+def codec(name, kind):
+    return median.get("%s/%d/real_time" % (name, kind))
+if any(codec(r[1], k) for r in ROWS for k in range(len(KINDS))):
+    print()
+    print("LZW codec, width 13 (medians; MB/s of plain data; compressed size as a share of "
+          "plain; peak resident set, and for ours above a process that runs nothing):")
+    for k, kind in enumerate(KINDS):
+        for label, name, rival in ROWS:
+            r = codec(name, k)
+            if not r:
+                continue
+            mbs = r["plain_bytes"] / (ms(r) / 1e3) / 1e6
+            line = "%-6s %s %8.1f MB/s" % (kind, label, mbs)
+            o = codec(rival, k) if rival else None
+            if o:
+                line += "  %5.2fx compress" % (ms(o) / ms(r))
+            else:
+                line += "  " + " " * 15
+            line += "  size %5.1f%%" % (100.0 * r["compressed_bytes"] / r["plain_bytes"])
+            peak = r["peak_kib"]
+            if peak < 0:
+                line += "  peak not sampled"
+            elif "peak_kib_idle" in r:
+                line += "  peak %6.0f KiB (+%.0f KiB)" % (peak, peak - r["peak_kib_idle"])
+            else:
+                line += "  peak %6.0f KiB" % peak
+            print(line)
 EOF

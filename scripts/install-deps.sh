@@ -2,8 +2,10 @@
 # Installs the Debian packages the build and the tests need, only those that are missing, so a
 # machine that has them spends no time here.
 #
-#   scripts/install-deps.sh          everything: native, sanitizers, fuzzing, MinGW and Wine
+#   scripts/install-deps.sh          everything: native, sanitizers, fuzzing, benchmarks, MinGW
+#                                    and Wine
 #   scripts/install-deps.sh native   only what the native build (klagent-sim, tests) needs
+#   scripts/install-deps.sh bench    the native build and the programs the benchmarks race
 #
 # On a machine that cannot execute 32-bit programs, "everything" includes the emulated route of
 # the Wine tests (the 64-bit Wine and qemu-i386), unless VX_WINE_EMULATION=0 switches it off.
@@ -12,12 +14,15 @@ cd "$(dirname "$0")/.." || exit 2
 
 NATIVE=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libcli11-dev python3)
 FUZZ=(clang libclang-rt-dev)
+# The codec benchmark races the LZW encoder and decoder against compress(1).
+BENCH=(ncompress)
 WINDOWS=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
 EMULATED=(qemu-user wine64 libwine:amd64)
 case ${1:-all} in
     native) PACKAGES=("${NATIVE[@]}") ;;
-    all) PACKAGES=("${NATIVE[@]}" "${FUZZ[@]}" "${WINDOWS[@]}") ;;
-    *) echo "usage: install-deps.sh [native|all]" >&2; exit 2 ;;
+    bench) PACKAGES=("${NATIVE[@]}" "${BENCH[@]}") ;;
+    all) PACKAGES=("${NATIVE[@]}" "${FUZZ[@]}" "${BENCH[@]}" "${WINDOWS[@]}") ;;
+    *) echo "usage: install-deps.sh [native|bench|all]" >&2; exit 2 ;;
 esac
 
 log() { echo "install-deps: $*"; }

@@ -29,18 +29,30 @@ static status_t lzw_encode_fail(lzw_encoder_state *st, status_t rc)
     return rc;
 }
 
+/* v as eight bytes, most significant first. */
+static inline void lzw_store_bits64(uint8_t *p, uint64_t v)
+{
+    p[0] = (uint8_t)(v >> 56);
+    p[1] = (uint8_t)(v >> 48);
+    p[2] = (uint8_t)(v >> 40);
+    p[3] = (uint8_t)(v >> 32);
+    p[4] = (uint8_t)(v >> 24);
+    p[5] = (uint8_t)(v >> 16);
+    p[6] = (uint8_t)(v >> 8);
+    p[7] = (uint8_t)v;
+}
+
 /* Where the fast run handed back. */
 enum lzw_encode_run_end {
-    LZW_RUN_MATCHED,     /* a match ended (or the input did): its code is not written yet */
-    LZW_RUN_WRITTEN,     /* a code is written, and the full table must take the string */
-    LZW_RUN_WRITE_FAILED /* a block write of the target was short */
+    LZW_RUN_MATCHED, /* a match ended (or the input did): its code is not written yet */
+    LZW_RUN_WRITTEN  /* a code is written, and the full table must take the string */
 };
 
 /* Match, write and add, with the files' and the table's state in locals, for as long as the
- * target has room for a code and the table for a string. *current holds the byte that starts
- * the next match. On return the files and the table are up to date, *prefix and *current hold
- * the match, and *ended tells whether the input ended in it. Writes and adds exactly what the
- * careful loop would. */
+ * target is not full, its buffer has room for eight bytes and the table for a string.
+ * *current holds the byte that starts the next match. On return the files and the table are up
+ * to date, *prefix and *current hold the match, and *ended tells whether the input ended in
+ * it. Writes and adds exactly what the careful loop would. */
 static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint32_t stop,
                           uint16_t *prefix_out, uint8_t *current, truth_t *ended)
 {
@@ -56,6 +68,19 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
      * nothing. */
     const uint8_t *iend = in->byte_counter != 0 ? in->buffer + in->last_index + 1 : ip;
     const uint8_t *ip_mark = ip; /* bytes from here on are not yet counted */
+    uint8_t *const op_start = out->buffer + out->buffer_position;
+    uint8_t *op = op_start;
+    /* A code goes in eight bytes at a time while eight fit the buffer and the target is not
+     * full (the careful loop's test, budget - 2 at or below the counter): from op_stop on, the
+     * careful loop takes over. */
+    const uint32_t buffer_room = out->buffer_size - out->buffer_position;
+    const uint32_t full_at = stop - 2u;
+    uint32_t room = buffer_room >= 8 ? buffer_room - 7 : 0;
+    uint8_t *op_stop;
+    /* The target's pending bits at the top, nothing below them. */
+    int pending = 31 - out->write_position;
+    uint64_t bits =
+        pending == 0 ? 0 : (uint64_t)(out->accumulator & (0xFFFFFFFFu << (32 - pending))) << 32;
     uint32_t cur = *current;
     uint32_t prefix;
     uint32_t home;  /* prefix part of the home slot of the match so far */
@@ -66,6 +91,11 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
     truth_t input_ended = 0;
     uint8_t byte;
 
+    if (full_at <= out->byte_counter)
+        room = 0;
+    else if (full_at - out->byte_counter < room)
+        room = full_at - out->byte_counter;
+    op_stop = op_start + room;
     for (;;) {
         /* The longest match: a single byte's code is its own, at the start of every match. */
         prefix = cur + LZW_FIRST_LITERAL;
@@ -102,12 +132,14 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
             prefix = code;
             home = slot_homes[slot];
         }
-        if (lzw_encode_target_full(out, stop))
+        if (op >= op_stop)
             goto done;
-        if (!bitfile_write_bits(out, prefix, width)) {
-            end = LZW_RUN_WRITE_FAILED;
-            goto done;
-        }
+        bits |= (uint64_t)prefix << (64 - pending - width);
+        pending += width;
+        lzw_store_bits64(op, bits);
+        op += pending >> 3;
+        bits <<= pending & ~7;
+        pending &= 7;
 
         if (last >= t->highest_code) {
             end = LZW_RUN_WRITTEN;
@@ -123,6 +155,10 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
     }
 
 done:
+    out->buffer_position += (uint32_t)(op - op_start);
+    out->byte_counter += (uint32_t)(op - op_start);
+    out->accumulator = (uint32_t)(bits >> 32);
+    out->write_position = 31 - pending;
     in->byte_counter += (uint32_t)(ip - ip_mark);
     in->buffer_position += (uint32_t)(ip - ip_mark);
     *ended = input_ended;
@@ -169,14 +205,8 @@ status_t lzw_encode(bitfile *in, bitfile *out, lzw_encoder_state *st, uint32_t m
     for (;;) {
         /* Matches, codes and strings go fast until a pause, a full table or the end of the
          * input is near; from there on this loop does each step. */
-        switch (lzw_encode_run(in, out, t, stop, &prefix, &current, &ended)) {
-        case LZW_RUN_WRITE_FAILED:
-            return lzw_encode_fail(st, STATUS_WRITE_ERROR);
-        case LZW_RUN_WRITTEN:
+        if (lzw_encode_run(in, out, t, stop, &prefix, &current, &ended) == LZW_RUN_WRITTEN)
             goto add_string;
-        default:
-            break;
-        }
         /* A file that broke off would pass for a shorter one. */
         if (ended && bitfile_read_failed(in))
             return lzw_encode_fail(st, STATUS_READ_ERROR);

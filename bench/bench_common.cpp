@@ -19,10 +19,11 @@ static std::string g_host;
 
 void bench_workstation(void)
 {
-    if (!g_host.empty())
-        return;
+    /* A benchmark that runs a world resets the simulation and removes its scratch
+     * directories: C:\ is mapped again each time, onto a fresh directory when its own went. */
+    if (g_host.empty() || access(g_host.c_str(), F_OK) != 0)
+        g_host = sim_make_temp_dir();
     sim_reset();
-    g_host = sim_make_temp_dir();
     sim_add_drive('C', DRIVE_FIXED, g_host.c_str());
     sim_set_drive_geometry('C', 8, 512, 4000000, 8000000); /* 16 GB free in 4 KiB clusters */
 }

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-/* The simulated workstation, made once: C:\ on a fresh host directory below $TMPDIR. */
+/* The simulated workstation: C:\ on a host directory below $TMPDIR, made at the first call and
+ * again when it has gone. */
 void bench_workstation(void);
 /* The host directory behind C:\. */
 const std::string &bench_host(void);

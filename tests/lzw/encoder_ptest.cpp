@@ -329,4 +329,30 @@ TEST_F(EncoderTest, TargetsOfTwoBytesStillMakeProgress)
         ASSERT_LE(r.sizes[k], 2u) << "target " << k;
 }
 
+TEST_F(EncoderTest, InputEndingAsTheTableFillsEndsWithAResetInAnyTargets)
+{
+    /* The last match fills the table: its code, then the reset code, end the stream, also
+     * when a pause falls between the two. */
+    std::string data = sample(SAMPLE_RANDOM, 1500, 77);
+    reference_stream full = reference_encode(data, 9);
+    ASSERT_GT(full.first_full, 0u);
+    data.resize(full.match_ends[full.first_full - 1]);
+    const std::string whole = reference_encode(data, 9).bytes;
+    reference_result read = reference_decode(whole);
+    ASSERT_EQ(read.codes.back(), 1u);
+    ASSERT_TRUE(read.out == data);
+    for (uint32_t budget = 0; budget <= 40; budget++) {
+        encode_run r = encode_through_files(dir, data, 9, [budget](int) { return budget; });
+        ASSERT_EQ(r.status, STATUS_OK);
+        ASSERT_TRUE(r.joined == whole) << "budget " << budget;
+    }
+    /* One target up to the last code's pause, the rest in the next. */
+    for (uint32_t first = (uint32_t)whole.size() - 4; first <= whole.size() + 2; first++) {
+        encode_run r = encode_through_files(dir, data, 9,
+                                            [first](int k) { return k == 0 ? first : 0u; });
+        ASSERT_EQ(r.status, STATUS_OK);
+        ASSERT_TRUE(r.joined == whole) << "first budget " << first;
+    }
+}
+
 } // namespace

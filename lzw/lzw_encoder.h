@@ -77,7 +77,8 @@ void lzw_encoder_state_free(lzw_encoder_state *st);
  * The call pauses, returning 0, when out is within two bytes of the budget (budget - 2, in
  * unsigned arithmetic, at or below its byte counter: budgets 0 and 1 never pause); the next
  * call continues the same bit stream in a new out, with the same in, and first writes the
- * code or reset code it paused before, untested, so that every out takes one. After the
+ * code or reset code it paused before, untested, so that every out takes one (with a budget
+ * of 2, full when opened, the last out may so hold 3 bytes once closed). After the
  * input's end the phase is 0. Close every out but the last with the flush flag 0 and the last
  * with 1: the pending bits travel in st from one out to the next.
  *

@@ -325,8 +325,10 @@ TEST_F(EncoderTest, TargetsOfTwoBytesStillMakeProgress)
     encode_run r = encode_through_files(dir, data, 9, [](int) { return 2u; });
     ASSERT_EQ(r.status, STATUS_OK);
     EXPECT_TRUE(r.joined == whole);
-    for (size_t k = 0; k < r.sizes.size(); k++)
+    /* Each holds whole bytes of one code; the last may add its partial byte. */
+    for (size_t k = 0; k + 1 < r.sizes.size(); k++)
         ASSERT_LE(r.sizes[k], 2u) << "target " << k;
+    EXPECT_LE(r.sizes.back(), 3u);
 }
 
 TEST_F(EncoderTest, InputEndingAsTheTableFillsEndsWithAResetInAnyTargets)

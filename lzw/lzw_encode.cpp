@@ -52,7 +52,11 @@ enum lzw_encode_run_end {
  * target is not full, its buffer has room for eight bytes and the table for a string.
  * *current holds the byte that starts the next match. On return the files and the table are up
  * to date, *prefix and *current hold the match, and *ended tells whether the input ended in
- * it. Writes and adds exactly what the careful loop would. */
+ * it. Writes and adds exactly what the careful loop would.
+ *
+ * The loop over the bytes of one input block makes no call: a block read or a call to a
+ * function in the loop would make the compiler keep the match, the table's arrays and the
+ * target's bits in memory rather than in registers, at a load and a store each per byte. */
 static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint32_t stop,
                           uint16_t *prefix_out, uint8_t *current, truth_t *ended)
 {
@@ -60,9 +64,13 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
     uint16_t *const codes = t->codes;
     uint32_t *const slot_homes = t->slot_homes;
     const uint32_t *const byte_homes = t->byte_homes;
+    const uint32_t *const prefix_homes = t->prefix_homes;
     const uint32_t size = t->size;
+    const uint32_t highest = t->highest_code;
     uint32_t last = t->last_code;
     int width = lzw_encoder_code_width(t);
+    /* The last code of the current width: the next add widens the codes. */
+    uint32_t widen_at = width < LZW_MAX_WIDTH ? 1u << width : 0xFFFFFFFFu;
     const uint8_t *ip = in->buffer + in->buffer_position;
     /* Past the last byte of the block; until the first block read the buffer holds
      * nothing. */
@@ -82,14 +90,15 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
     uint64_t bits =
         pending == 0 ? 0 : (uint64_t)(out->accumulator & (0xFFFFFFFFu << (32 - pending))) << 32;
     uint32_t cur = *current;
-    uint32_t prefix;
-    uint32_t home;  /* prefix part of the home slot of the match so far */
+    /* The longest match so far: a single byte's code is its own, at the start of every
+     * match. */
+    uint32_t prefix = cur + LZW_FIRST_LITERAL;
+    uint32_t home = prefix_homes[prefix]; /* prefix part of the home slot of the match */
     uint32_t key;
     uint32_t slot;
     uint32_t code;
     int end = LZW_RUN_MATCHED;
     truth_t input_ended = 0;
-    uint8_t byte;
 
     if (full_at <= out->byte_counter)
         room = 0;
@@ -97,61 +106,69 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
         room = full_at - out->byte_counter;
     op_stop = op_start + room;
     for (;;) {
-        /* The longest match: a single byte's code is its own, at the start of every match. */
-        prefix = cur + LZW_FIRST_LITERAL;
-        home = t->prefix_homes[prefix];
-        for (;;) {
-            if (ip < iend) {
-                cur = *ip++;
-            } else {
-                in->byte_counter += (uint32_t)(ip - ip_mark);
-                in->buffer_position += (uint32_t)(ip - ip_mark);
-                if (!bitfile_read_byte(in, &byte)) {
+        if (ip == iend) {
+            in->byte_counter += (uint32_t)(ip - ip_mark);
+            in->buffer_position += (uint32_t)(ip - ip_mark);
+            ip_mark = ip;
+            /* bitfile_read_byte's test for a block read. */
+            if ((int32_t)in->buffer_position > in->last_index || in->byte_counter == 0) {
+                if (!bitfile_refill(in)) {
                     /* The match ends with the input; the current byte stays its last. */
                     input_ended = 1;
-                    ip_mark = ip;
                     goto done;
                 }
-                cur = byte;
-                ip = in->buffer + in->buffer_position;
-                iend = in->buffer + in->last_index + 1;
-                ip_mark = ip;
             }
+            ip = in->buffer + in->buffer_position;
+            iend = in->buffer + in->last_index + 1;
+            ip_mark = ip;
+        }
+        do {
+            cur = *ip++;
             key = (cur << 16) | prefix;
             slot = byte_homes[cur] + home;
             if (slot >= size)
                 slot -= size;
             code = codes[slot];
-            /* Most finds end at the home slot; the rest of the probe is out of line. */
+            /* Most finds end at the home slot. */
             if (code != 0 && keys[slot] != key) {
-                slot = lzw_encoder_probe_on(t, slot, key);
+                /* After the home slot h: size - 1 - h, then the slots after that one,
+                 * wrapping. */
+                slot = size - 1 - slot;
+                while (codes[slot] != 0 && keys[slot] != key)
+                    slot = slot + 1 == size ? 0 : slot + 1;
                 code = codes[slot];
             }
-            if (code == 0)
-                break;
-            prefix = code;
-            home = slot_homes[slot];
-        }
-        if (op >= op_stop)
-            goto done;
-        bits |= (uint64_t)prefix << (64 - pending - width);
-        pending += width;
-        lzw_store_bits64(op, bits);
-        op += pending >> 3;
-        bits <<= pending & ~7;
-        pending &= 7;
+            if (code != 0) {
+                prefix = code;
+                home = slot_homes[slot];
+                continue;
+            }
+            /* The match of prefix ends before cur. */
+            if (op >= op_stop)
+                goto done;
+            bits |= (uint64_t)prefix << (64 - pending - width);
+            pending += width;
+            lzw_store_bits64(op, bits);
+            op += pending >> 3;
+            bits <<= pending & ~7;
+            pending &= 7;
 
-        if (last >= t->highest_code) {
-            end = LZW_RUN_WRITTEN;
-            goto done;
-        }
-        /* The failed find ended at the empty slot that an add would probe to. */
-        last++;
-        keys[slot] = key;
-        codes[slot] = (uint16_t)last;
-        slot_homes[slot] = t->prefix_homes[last];
-        if (last == 1u << width && width < LZW_MAX_WIDTH)
-            width++;
+            if (last >= highest) {
+                end = LZW_RUN_WRITTEN;
+                goto done;
+            }
+            /* The failed find ended at the empty slot that an add would probe to. */
+            last++;
+            keys[slot] = key;
+            codes[slot] = (uint16_t)last;
+            slot_homes[slot] = prefix_homes[last];
+            if (last == widen_at) {
+                width++;
+                widen_at = width < LZW_MAX_WIDTH ? 1u << width : 0xFFFFFFFFu;
+            }
+            prefix = cur + LZW_FIRST_LITERAL;
+            home = prefix_homes[prefix];
+        } while (ip != iend);
     }
 
 done:

@@ -14,7 +14,7 @@ cmake --build build/native --target klagent-sim
 work=$(mktemp -d "${TMPDIR:-/tmp}/vx-office.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cp -R examples/office "$work/office"
-sim="$root/build/native/klagent-sim"
+sim="$root/build/native/tools/klagent-sim/klagent-sim"
 
 run() {
     echo

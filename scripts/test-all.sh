@@ -2,7 +2,8 @@
 # Builds and runs every test: the native configuration over the simulated workstation, the same
 # under AddressSanitizer and UBSan, the 32-bit Windows build (klagent.exe and its check, the
 # portable tests under Wine), the fuzz targets for a minute, and the benchmarks once at a tiny
-# size. Installs the Debian packages it needs when they are missing.
+# size; the native configuration also runs scripts/run-example.sh on the bundled example office.
+# Installs the Debian packages it needs when they are missing.
 #
 #   scripts/test-all.sh            every configuration
 #   scripts/test-all.sh native     only the named ones (native, asan, win32, fuzz, bench)
@@ -56,6 +57,12 @@ run_config() {
     log "=== $preset: test"
     if ! ctest --preset "$preset" -j "$JOBS" --no-tests=error; then
         RESULT[$preset]="FAIL (tests)"
+        return 1
+    fi
+    # The README's first command, on the build just tested, so that it cannot rot unnoticed.
+    if [ "$preset" = native ] && ! bash scripts/run-example.sh >build/example.log 2>&1; then
+        cat build/example.log
+        RESULT[$preset]="FAIL (scripts/run-example.sh)"
         return 1
     fi
     RESULT[$preset]="pass ($((SECONDS - t0)) s)"

@@ -7,6 +7,15 @@
 
 namespace {
 
+/* Where the volumes are: folders of DIR on Linux, the removable drive on Windows. */
+void add_volume_options(CLI::App *command, std::string &volumes, std::string &drive,
+                        const char *drive_help)
+{
+    command->add_option("--volumes", volumes, "Linux: each volume a folder of DIR")
+        ->type_name("DIR");
+    command->add_option("--drive", drive, drive_help)->type_name("X:");
+}
+
 /* The whole command line, with the platform started around the command that runs. */
 int vxpack_main(int argc, char **argv)
 {
@@ -74,10 +83,7 @@ int vxpack_main(int argc, char **argv)
         ->type_name("A,B,...");
     split->add_option("--reserve", spl.reserve, "Bytes to leave free on each volume")
         ->type_name("BYTES");
-    split->add_option("--volumes", spl.volumes, "Linux: each volume a folder of DIR")
-        ->type_name("DIR");
-    split->add_option("--drive", spl.drive, "Windows: the removable drive (default A:)")
-        ->type_name("X:");
+    add_volume_options(split, spl.volumes, spl.drive, "Windows: the removable drive (default A:)");
 
     join_options joi{"", "", false, "", "", ""};
     CLI::App *join = app.add_subcommand(
@@ -89,18 +95,12 @@ int vxpack_main(int argc, char **argv)
                    "The pieces hold FILE's compressed copy: expand it while joining");
     join->add_option("-o,--output", joi.output, "The file to write (default: FILE here)")
         ->type_name("OUT");
-    join->add_option("--volumes", joi.volumes, "Linux: each volume a folder of DIR")
-        ->type_name("DIR");
-    join->add_option("--drive", joi.drive, "Windows: the removable drive (default A:)")
-        ->type_name("X:");
+    add_volume_options(join, joi.volumes, joi.drive, "Windows: the removable drive (default A:)");
 
     list_options lst{"", ""};
     CLI::App *list = app.add_subcommand(
         "list", "Show what the volumes hold and whether each set on them is complete");
-    list->add_option("--volumes", lst.volumes, "Linux: each volume a folder of DIR")
-        ->type_name("DIR");
-    list->add_option("--drive", lst.drive, "Windows: the disk in the drive (default A:)")
-        ->type_name("X:");
+    add_volume_options(list, lst.volumes, lst.drive, "Windows: the disk in the drive (default A:)");
 
     for (CLI::App *sub_app : app.get_subcommands({}))
         sub_app->fallthrough();

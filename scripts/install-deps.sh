@@ -57,7 +57,10 @@ install() {
             fi ;;
     esac
     export DEBIAN_FRONTEND=noninteractive
-    as_root apt-get update -q </dev/null || return 1
+    # A mirror caught mid-sync fails one index and apt-get update exits non-zero, yet the other
+    # lists are fresh: try the install with what it has, and fail only if that fails.
+    as_root apt-get update -q </dev/null ||
+        log "apt-get update reported errors; installing from the package lists it has"
     as_root apt-get install -y -q --no-install-recommends "$@" </dev/null
 }
 

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path SOURCE_ROOT = fs::path(__FILE__).parent_path().parent_path();
+const fs::path SOURCE_ROOT = fs::path(VX_SOURCE_ROOT);
 
 /* The reception client of the example office with a registry of n more values: in one key
  * (keys 1) or spread evenly over many keys. The world's files are written anew each time, so

@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path SOURCE_ROOT = fs::path(__FILE__).parent_path().parent_path().parent_path();
+const fs::path SOURCE_ROOT = fs::path(VX_SOURCE_ROOT);
 
 std::string office_read_stream(FILE *f)
 {

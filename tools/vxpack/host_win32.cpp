@@ -69,6 +69,17 @@ bool host_file(const std::string &given, std::string *win, std::string *error)
         *error = "names a folder, not a file";
         return false;
     }
+    /* A device (CON, NUL, COM1, a pipe) is reached through the \\.\ namespace: opening
+     * one reads the console or waits for a writer. */
+    if (full.compare(0, 4, "\\\\.\\") == 0 || full.compare(0, 4, "\\\\?\\") == 0) {
+        *error = "is not a regular file";
+        return false;
+    }
+    DWORD attributes = GetFileAttributesA(full.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        *error = "is a folder";
+        return false;
+    }
     std::string folder;
     if (!host_folder(full.substr(0, slash + 1), &folder, error))
         return false;

@@ -151,6 +151,11 @@ TEST_F(VxpackNames, WhatIsNotARegularFileIsRefusedUpFront)
     fs::create_directories(dir / "out" / "_A.TXT");
     spit(dir / "A.TXT", "aaaa");
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_directories(dir / "home" / "vxinst");
+    ASSERT_EQ(mkfifo((dir / "home" / "vxinst" / "clients.ini").c_str(), 0600), 0);
+    spit(dir / "home2" / "vxinst" / "clients.ini", "[A]\nTIMESTAMP=1\n");
+    fs::create_directories(dir / "clients");
+    ASSERT_EQ(mkfifo((dir / "clients" / "newclnts.ini").c_str(), 0600), 0);
     fs::create_symlink("/dev/null", dir / "device");
     int sock = socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(sock, 0);
@@ -185,6 +190,10 @@ TEST_F(VxpackNames, WhatIsNotARegularFileIsRefusedUpFront)
         {"FIFO as join's output", {"join", "A.TXT", "--label", "DISK", "--volumes", "out", "-o",
                                    "fifo"},
          "vxpack: fifo" + other},
+        {"FIFO as the client list", {"check", "home"},
+         "vxpack: home/vxinst/clients.ini" + other},
+        {"FIFO as the new-client list", {"check", "home2", "--clients", "clients"},
+         "vxpack: clients/newclnts.ini" + other},
     };
     std::map<std::string, std::string> before = snapshot();
     for (const row &r : rows) {

@@ -230,6 +230,16 @@ char host_separator(void)
     return '/';
 }
 
+bool host_plain_or_missing(const std::string &win, std::string *error)
+{
+    std::string host = sim_host_path(win.c_str());
+    struct stat st;
+    if (host.empty() || stat(host.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return true;
+    *error = S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
+    return false;
+}
+
 bool host_file_size(const std::string &given, uint64_t *size)
 {
     struct stat st;

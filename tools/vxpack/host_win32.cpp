@@ -92,6 +92,15 @@ char host_separator(void)
     return '\\';
 }
 
+bool host_plain_or_missing(const std::string &win, std::string *error)
+{
+    DWORD attributes = GetFileAttributesA(win.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return true;
+    *error = "is a folder";
+    return false;
+}
+
 bool host_file_size(const std::string &given, uint64_t *size)
 {
     struct _stati64 st;

@@ -45,6 +45,29 @@ TEST_F(VxpackCuts, AVarsValueIsTakenWholeOrRefusedWithItsLine)
     expect_no_temporaries();
 }
 
+/* --keep-unknown copies a token as it stands, through the same 1,024-byte value buffer. */
+TEST_F(VxpackCuts, ATokenTooLongToKeepIsToldSo)
+{
+    for (size_t n : {1021, 1022, 1023}) {
+        SCOPED_TRACE(n);
+        std::string token = "%" + std::string(n, 'N') + "%";
+        spit(dir / "T.IN", "x\n" + token);
+        spit(dir / "T.OUT", "old");
+        run_result r = run({"substitute", "T.IN", "T.OUT", "--keep-unknown"});
+        if (n == 1021) {
+            EXPECT_EQ(r.code, 0) << r.err;
+            EXPECT_EQ(slurp(dir / "T.OUT"), "x\n" + token);
+            continue;
+        }
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, "vxpack: T.IN: line 2, column 1: a token of " +
+                             std::to_string(n + 2) +
+                             " characters has no value and is too long to keep as it stands "
+                             "(1023 at most; a % that should be %%?)\n");
+        EXPECT_EQ(slurp(dir / "T.OUT"), "old");
+    }
+}
+
 TEST_F(VxpackCuts, TheVarsFileIsNeverTheOutput)
 {
     spit(dir / "T.IN", "%A%");

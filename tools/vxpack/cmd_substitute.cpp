@@ -29,6 +29,7 @@ struct resolver_values {
     bool too_long;         /* failed's value was longer than the filter takes */
     bool from_vars;        /* too_long: the value came from the --vars file */
     int vars_line;         /* from_vars: the line of the value there, 0 when not found */
+    bool unkept;           /* failed had no value and is too long to be kept as it stands */
 };
 
 /* Read a --vars value whole, so that one longer than the filter takes is refused instead of
@@ -99,6 +100,7 @@ status_t resolve_token(int32_t, int32_t, const char *token, char *buf, uint16_t 
         return STATUS_OK;
     resolving.failed = t;
     resolving.too_long = false;
+    resolving.unkept = resolving.o->keep_unknown;
     return STATUS_VALUE_ABSENT;
 }
 
@@ -171,7 +173,7 @@ int cmd_substitute(const pack_global &g, const substitute_options &o)
     pack_file in, out, vars;
     if (!substitute_sets_valid(o) || !names_file(o.in, &in) || !names_file(o.out, &out))
         return EXIT_FAILED;
-    resolving = resolver_values{&o, "", "", false, false, 0};
+    resolving = resolver_values{&o, "", "", false, false, 0, false};
     if (!o.vars_file.empty()) {
         if (!names_file(o.vars_file, &vars))
             return EXIT_FAILED;
@@ -210,6 +212,13 @@ int cmd_substitute(const pack_global &g, const substitute_options &o)
                          "the value of " + name + " is longer than 1023 characters (" +
                          resolving.failed + " at " + in.shown + (where.empty() ? "" : " ") +
                          where + ")";
+                return true;
+            }
+            if (resolving.unkept) {
+                *words = (where.empty() ? "" : where + ": ") + "a token of " +
+                         std::to_string(resolving.failed.size()) +
+                         " characters has no value and is too long to keep as it stands (1023 "
+                         "at most; a % that should be %%?)";
                 return true;
             }
             *words = (where.empty() ? "" : where + ": ") + resolving.failed +

@@ -1,9 +1,9 @@
 #!/bin/sh
-# Runs vxpack.exe under Wine on files of its own: compress, expand, a refused stream and a
-# missing file; the compressed file split onto the floppy drive A: (a folder the prefix labels
-# VXTEST 1) and joined back expanded; a split whose second disk is refused at the prompt, its
-# first piece taken off again. Each step's exit code is checked, and the round trips compared
-# byte for byte.
+# Runs vxpack.exe under Wine on files of its own: compress, expand, a refused stream, a
+# missing file, a folder and a device; the compressed file split onto the floppy drive A: (a
+# folder the prefix labels VXTEST 1) and joined back expanded; a split whose second disk is
+# refused at the prompt, its first piece taken off again. Each step's exit code is checked, and
+# the round trips compared byte for byte.
 # With the Linux build's vxpack (NATIVE_VXPACK, when it has been built), a set made on Linux
 # too: the file compressed and split into two volume folders there, the folders' pieces put on
 # the floppy drives A: (VXTEST 1) and F: (labelled VXTEST 2 for the run), and vxpack.exe,
@@ -89,6 +89,10 @@ if not errorlevel 1 exit /b 16
 if exist PLAIN.BIN exit /b 17
 VX.EXE expand NOPE.BIN
 if not errorlevel 1 exit /b 18
+VX.EXE compress out
+if not errorlevel 1 exit /b 26
+VX.EXE substitute DATA.BIN NUL --set A=1
+if not errorlevel 1 exit /b 27
 VX.EXE frobnicate
 if not errorlevel 2 exit /b 19
 VX.EXE split _DATA.BIN --label VXTEST --pieces 1 --drive A:
@@ -115,6 +119,7 @@ echo "$OUT"
 for line in "DATA.BIN -> _DATA.BIN: " "_DATA.BIN -> out\\DATA.BIN: " \
     "vxpack: _PLAIN.BIN: is not a compressed file: its LZW stream is not valid" \
     "vxpack: _NOPE.BIN: does not exist" \
+    "vxpack: out: is a folder" "vxpack: NUL: is not a regular file" \
     "_DATA.BIN -> 1 piece: _DATA.BIN on VXTEST 1" \
     "_DATA.BIN (from VXTEST 1 on) -> JOINED.BIN: " \
     "A: (label \"VXTEST 1\")" \

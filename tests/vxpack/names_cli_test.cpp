@@ -225,6 +225,9 @@ TEST_F(VxpackNames, NothingIsMadeInTheSystemsFolders)
          "vxpack: /dev/stdin: lies in /dev" + system, "/dev/_stdin"},
         {"an output folder of the system", vxpack({"compress", "A.TXT", "-o", "/proc"}),
          "vxpack: /proc/_A.TXT: lies in /proc" + system, "/proc/_A.TXT"},
+        {"volumes in a folder of the system",
+         vxpack({"split", "A.TXT", "--label", "VXPTEST", "--volumes", "/dev"}),
+         "vxpack: /dev: lies in /dev" + system, "/dev/VXPTEST1"},
     };
     for (const row &r : rows) {
         SCOPED_TRACE(r.what);
@@ -233,7 +236,7 @@ TEST_F(VxpackNames, NothingIsMadeInTheSystemsFolders)
         EXPECT_EQ(res.err, r.error);
         EXPECT_FALSE(fs::exists(r.never));
         std::error_code ignored;
-        fs::remove(r.never, ignored); /* tests run as root: leave the machine as found */
+        fs::remove_all(r.never, ignored); /* tests run as root: leave the machine as found */
     }
 }
 

@@ -88,6 +88,8 @@ static status_t kv_push_back(FILE *in, int c)
  * separators or dropped blanks is too long, as a long field is. */
 static status_t kv_raw_append(kv_field_reader *rd, int c)
 {
+    if (rd->raw == NULL)
+        return STATUS_OK;
     if (rd->r == rd->cap - 1)
         return STATUS_BAD_FORMAT;
     rd->raw[rd->r++] = (char)c;
@@ -121,12 +123,13 @@ status_t kv_read_field(FILE *in, char sep, truth_t keep_blanks, char *field, uin
     kv_field_reader rd = {in, sep, keep_blanks, field, raw, cap, 0, 0};
     status_t rc = STATUS_OK;
 
-    if (in == NULL || field == NULL || raw == NULL)
+    if (in == NULL || field == NULL)
         return STATUS_FAILED;
     if (cap < 2) {
         if (cap == 1) {
             field[0] = '\0';
-            raw[0] = '\0';
+            if (raw != NULL)
+                raw[0] = '\0';
         }
         return STATUS_BAD_FORMAT;
     }
@@ -161,7 +164,8 @@ status_t kv_read_field(FILE *in, char sep, truth_t keep_blanks, char *field, uin
     /* Terminated on every path, even 7's: a caller that looks at a failed field reads a
      * bounded text. */
     field[rd.n] = '\0';
-    raw[rd.r] = '\0';
+    if (raw != NULL)
+        raw[rd.r] = '\0';
     return rc;
 }
 

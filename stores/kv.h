@@ -27,13 +27,14 @@ status_t kv_parse_separator_spec(const char *spec, char *sep, truth_t *keep_key_
  * line end is never consumed. field [out] gets the field and raw [out] every character the call
  * consumed (separators and dropped blanks included, the line end and the blanks taken along by
  * a TAB not), each a buffer of cap bytes (cap >= 2); a field holds at most cap - 2 characters,
- * a raw copy cap - 1.
+ * a raw copy cap - 1. raw may be null: no raw copy is kept, and then only the field's own
+ * characters count against cap (a value behind any run of dropped blanks can be read).
  *   0  the field ended at a separator or before a line end;
  *   1  end of file (the field holds what came before it: a last line without line end);
  *   7  the field reached cap - 1 characters, or the raw copy would pass cap - 1, or cap < 2;
  *      both are then terminated inside their buffers but must not be used as the field;
- *   29 a read error (the field emptied), a failed push-back, or a null argument (nothing
- *      written).
+ *   29 a read error (the field emptied), a failed push-back, or a null stream or field
+ *      (nothing written).
  * Nothing is ever written past cap bytes. The stream is never closed or repositioned. */
 status_t kv_read_field(FILE *in, char sep, truth_t keep_blanks, char *field, uint16_t cap,
                        char *raw);

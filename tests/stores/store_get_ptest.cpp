@@ -140,20 +140,28 @@ TEST_F(StoreGetFile, KeyValueKeyList)
     }
 }
 
-// What the list shows agrees with the lookup, also with a buffer larger than 1024 bytes.
+// What the list shows agrees with the lookup, whatever the buffer: a value behind a run of
+// dropped blanks longer than the buffer is found, and one of blanks alone is empty.
 TEST_F(StoreGetFile, KeyValueKeyListAgreesWithTheLookup)
 {
-    std::string lst = file("hosts.lst", "K=" + std::string(3000, ' ') + "x\r\nE=" +
-                                            std::string(3000, ' ') + "\r\n");
-    Result value = get("K", lst.c_str(), "= ", 8192);
-    ASSERT_EQ(STATUS_OK, value.rc);
-    EXPECT_EQ("x", value.text);
-    Result empty = get("E", lst.c_str(), "= ", 8192);
-    ASSERT_EQ(STATUS_OK, empty.rc);
-    EXPECT_EQ("", empty.text);
-    Result list = get("", lst.c_str(), "= ", 8192);
-    ASSERT_EQ(STATUS_OK, list.rc);
-    EXPECT_EQ(std::vector<std::string>{"K"}, names(list));
+    for (uint16_t size : {64, 1024, 8192}) {
+        SCOPED_TRACE(size);
+        std::string blanks(3000, ' ');
+        std::string lst = file("hosts.lst", "K=" + blanks + "x\r\nE=" + blanks +
+                                                "\r\nT=\t" + blanks + "y" + blanks + "z\r\n");
+        Result value = get("K", lst.c_str(), "= ", size);
+        ASSERT_EQ(STATUS_OK, value.rc);
+        EXPECT_EQ("x", value.text);
+        Result empty = get("E", lst.c_str(), "= ", size);
+        ASSERT_EQ(STATUS_OK, empty.rc);
+        EXPECT_EQ("", empty.text);
+        Result inner = get("T", lst.c_str(), "= ", size);
+        ASSERT_EQ(STATUS_OK, inner.rc);
+        EXPECT_EQ("yz", inner.text);
+        Result list = get("", lst.c_str(), "= ", size);
+        ASSERT_EQ(STATUS_OK, list.rc);
+        EXPECT_EQ((std::vector<std::string>{"K", "T"}), names(list));
+    }
 }
 
 // A list that does not fit ends with 4 and writes nothing past the buffer: exact fit, one

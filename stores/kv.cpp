@@ -34,8 +34,6 @@ status_t kv_parse_separator_spec(const char *spec, char *sep, truth_t *keep_key_
     } else {
         return STATUS_BAD_FORMAT;
     }
-    if (c == '\r' || c == '\n' || c == KV_TEXT_END)
-        return STATUS_BAD_FORMAT;
     if (sep != NULL)
         *sep = c;
     if (keep_key_blanks != NULL)
@@ -167,6 +165,11 @@ status_t kv_read_field(FILE *in, char sep, truth_t keep_blanks, char *field, uin
     if (raw != NULL)
         raw[rd.r] = '\0';
     return rc;
+}
+
+truth_t kv_separator_writable(char sep)
+{
+    return sep != '\r' && sep != '\n' && sep != KV_TEXT_END;
 }
 
 status_t kv_write_line(FILE *out, const char *key, char sep, const char *value)

@@ -14,9 +14,9 @@
  * the empty spec: no separator), *keep_key_blanks and *keep_value_blanks [out] whether spaces
  * and TABs count in keys and in values. Accepted: "" (NUL, keys kept, values not), c, " c"
  * (key blanks dropped), "c " (value blanks dropped), " c " (both dropped); a space also plays c.
- * 0; or 7 for any other spec, or one whose separator is a CR, an LF or a Ctrl-Z (no line can
- * hold it: a line written with it would come apart), the outputs untouched. Null outputs are
- * skipped. */
+ * 0; or 7 for any other spec, the outputs untouched. Null outputs are skipped. A separator that
+ * no line can hold (CR, LF, Ctrl-Z) is accepted here: a read with it simply finds none, and
+ * only a write must refuse it (kv_separator_writable). */
 status_t kv_parse_separator_spec(const char *spec, char *sep, truth_t *keep_key_blanks,
                                  truth_t *keep_value_blanks);
 
@@ -38,6 +38,10 @@ status_t kv_parse_separator_spec(const char *spec, char *sep, truth_t *keep_key_
  * Nothing is ever written past cap bytes. The stream is never closed or repositioned. */
 status_t kv_read_field(FILE *in, char sep, truth_t keep_blanks, char *field, uint16_t cap,
                        char *raw);
+
+/* Whether a line written with separator sep reads back as one line: not for a CR, an LF or a
+ * Ctrl-Z, at which a line or the text ends. */
+truth_t kv_separator_writable(char sep);
 
 /* Write the line key, sep (unless NUL), value (unless null) and a line end to out [in,out], a
  * text stream, without blanks around the separator (a null key counts as empty). 0; or 21 when

@@ -193,6 +193,23 @@ TEST_F(StoreGetFile, KeyValueKeyListThatDoesNotFit)
     EXPECT_EQ(STATUS_BAD_FORMAT, get("", long_key.c_str(), "=", 1024).rc);
 }
 
+// A separator that no line holds reads every line as a key with an empty value, as a line
+// without separator reads: nothing to refuse, since a read writes nothing.
+TEST_F(StoreGetFile, KeyValueSeparatorThatNoLineHolds)
+{
+    std::string lst = file("hosts.lst", "A=1\r\nB\r\n");
+    for (const char *spec : {"\n", "\r", "\x1A", " \n "}) {
+        SCOPED_TRACE(testing::PrintToString(spec));
+        Result found = get("B", lst.c_str(), spec, 64);
+        EXPECT_EQ(STATUS_OK, found.rc);
+        EXPECT_EQ("", found.text);
+        EXPECT_EQ(STATUS_VALUE_ABSENT, get("A", lst.c_str(), spec, 64).rc) << "the key is A=1";
+        Result list = get("", lst.c_str(), spec, 64);
+        ASSERT_EQ(STATUS_OK, list.rc);
+        EXPECT_TRUE(names(list).empty()) << "every value is empty";
+    }
+}
+
 TEST_F(StoreGetFile, KeyValueBlanksAndSpecs)
 {
     std::string lst = file("spaced.lst", "  B  =  x y\r\n");

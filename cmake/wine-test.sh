@@ -136,12 +136,16 @@ create_prefix() {
 # last program ends, and a program that connects just as it quits is dropped ("wine client
 # error:0: recvmsg: Connection reset by peer"). Kept up for the whole run (until --remove, or
 # SERVER_LINGER seconds without a program, should nobody remove the prefix), no program ever
-# meets a server on its way out. Its descriptors go to /dev/null, so that nobody waiting for
-# this script's output or holding its lock waits for the server too.
+# meets a server on its way out. The server and the prefix's services, which the first program
+# starts and which live as long as the server, get /dev/null for their descriptors here: started
+# by a test's program they would keep its output open, and whoever waits for that output (CTest,
+# a $(...)) would wait for ever.
 SERVER_LINGER=900
 start_server() {
     wine_env "$1" $WINESERVER -p$SERVER_LINGER </dev/null >/dev/null 2>&1 ||
         die "could not start the Wine server of $1"
+    wine_env "$1" $WINE cmd /c exit </dev/null >/dev/null 2>&1 ||
+        die "could not start the Wine services of $1"
 }
 
 # The server keeps the drives' labels it read when it started: a label written into a medium's

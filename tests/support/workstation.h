@@ -58,5 +58,8 @@ std::string ws_join(const std::string &dir, const std::string &name);
  * there (the simulation forgets its registry at the next ws_fresh() anyway); view64: the key
  * as the 64-bit view has it (KEY_WOW64_64KEY). */
 void ws_reg_delete_tree(const std::string &hklm_path, bool view64 = false);
+/* Delete the key hklm_path below HKEY_LOCAL_MACHINE only when it has no subkeys: a parent that
+ * test programs running side by side share goes with the last of them, never under another. */
+void ws_reg_delete_if_empty(const std::string &hklm_path);
 
 #endif

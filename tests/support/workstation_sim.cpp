@@ -55,3 +55,8 @@ void ws_reg_delete_tree(const std::string &, bool)
 {
     /* sim_reset() in the next ws_fresh() empties the simulated registry. */
 }
+
+void ws_reg_delete_if_empty(const std::string &)
+{
+    /* As ws_reg_delete_tree. */
+}

@@ -118,3 +118,10 @@ void ws_reg_delete_tree(const std::string &hklm_path, bool view64)
     if (!hklm_path.empty())
         ws_delete_key(HKEY_LOCAL_MACHINE, hklm_path.c_str(), view64 ? KEY_WOW64_64KEY : 0);
 }
+
+void ws_reg_delete_if_empty(const std::string &hklm_path)
+{
+    /* RegDeleteKeyA refuses a key that still has subkeys. */
+    if (!hklm_path.empty())
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, hklm_path.c_str());
+}

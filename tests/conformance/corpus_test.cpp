@@ -182,6 +182,8 @@ TEST_P(Corpus, SimulationAnswersAsRecorded)
             continue;
         if (++differ <= SHOWN_IN_FULL) {
             shown += "case " + std::to_string(c.id) + ": " + description + "\n";
+            if (c.family >= CORPUS_FILE_NAMES && c.family <= CORPUS_FILE_STAMPS)
+                shown += "  in a folder of: " + corpus_file_fixture() + "\n";
             shown += "  recorded (" + rec.platform + "): " + r->second.answer + "\n";
             if (marker != NULL)
                 shown += "  expected (" + std::string(marker->name) + "): " + want + "\n";

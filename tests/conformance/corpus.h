@@ -212,7 +212,9 @@ std::string corpus_run_file(const corpus_file_case &c, corpus_family family, int
 void corpus_make_volume(corpus_rng *rng, corpus_volume_case *out);
 std::string corpus_describe_volume(const corpus_volume_case &c);
 std::string corpus_run_volume(const corpus_volume_case &c, const corpus_place_root &root);
-/* The fixture every file case starts from, as the folder's listing shows it. */
+/* The fixture every file case starts from: its listing, as an answer shows it, and that with
+ * the stamps it is given. */
+const char *corpus_fixture_listing(void);
 std::string corpus_file_fixture(void);
 /* A stamp of the stamps family's table, as a 64-bit FILETIME. */
 uint64_t corpus_stamp_value(int index);

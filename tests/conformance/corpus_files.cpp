@@ -337,7 +337,10 @@ static std::string corpus_listing(const std::string &dir, int depth)
         }
         out += corpus_attribute_marks(e.attributes);
         if ((e.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && e.attributes != INVALID_FILE_ATTRIBUTES)
-            out += depth < 3 ? "/{" + corpus_listing(ws_join(dir, e.name), depth + 1) + "}" : "/";
+            /* A folder whose "name\*" passes MAX_PATH cannot be searched by an ANSI name. */
+            out += depth < 3 && dir.size() + e.name.size() + 3 <= MAX_PATH
+                       ? "/{" + corpus_listing(ws_join(dir, e.name), depth + 1) + "}"
+                       : "/";
         else
             out += " " + corpus_quote(e.content);
     }
@@ -369,10 +372,15 @@ static bool corpus_make_fixture(const std::string &dir)
     return SetFileAttributesA(ws_join(dir, "ro.txt").c_str(), FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+const char *corpus_fixture_listing(void)
+{
+    return "<long 250> \"long\", \"Mixed.TXT\" \"mixed\", \"a.txt\" \"alpha\", "
+           "\"d\"/{\"in.txt\" \"inner\"}, \"e\"/{}, \"ro.txt\"[r] \"read-only\"";
+}
+
 std::string corpus_file_fixture(void)
 {
-    return "a.txt \"alpha\", ro.txt[r] \"read-only\", Mixed.TXT \"mixed\", d/{in.txt "
-           "\"inner\"}, e/{}, <long 250> \"long\"; a.txt and ro.txt stamped 2001-01-01";
+    return std::string(corpus_fixture_listing()) + "; a.txt and ro.txt stamped 2001-01-01";
 }
 
 /* ---- Running cases -------------------------------------------------------------------------- */

@@ -4,6 +4,7 @@
 #define TESTS_SUPPORT_WORKSTATION_H
 
 #include <string>
+#include <vector>
 
 #include "platform/os.h"
 
@@ -50,6 +51,20 @@ bool ws_write_stamps(const std::string &win_path, const FILETIME stamps[3]);
 /* The bytes of the smallest program Windows starts (the example office's installer, made by
  * scripts/make-installer-image.py): WinExec starts it, where a file that is no image gives 11. */
 std::string ws_program_image(void);
+
+/* One entry of a folder as a listing shows it. */
+struct ws_listed {
+    std::string name;      /* as the folder spells it */
+    unsigned long attributes; /* GetFileAttributesA's answer */
+    std::string content;   /* a file's bytes ("" for a folder) */
+};
+/* A new folder (false when it cannot be made). */
+bool ws_make_dir(const std::string &win_path);
+/* A folder's entries, without "." and "..", in byte order of their names; a file's bytes are
+ * read beside any handle that holds it. False when the folder cannot be listed. */
+bool ws_list(const std::string &win_dir, std::vector<ws_listed> *out);
+/* Remove a folder with everything below it, read-only entries included. */
+void ws_remove_tree(const std::string &win_dir);
 
 /* win_path\name */
 std::string ws_join(const std::string &dir, const std::string &name);

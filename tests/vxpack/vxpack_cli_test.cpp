@@ -1,5 +1,7 @@
 /* The built vxpack end to end: commands run on files the tests make, their output, exit codes
  * and the files left behind. */
+#include <algorithm>
+
 #include "vxpack_cli_testing.h"
 
 namespace {
@@ -184,12 +186,39 @@ TEST_F(VxpackCli, SubstituteFillsInTokensOrSaysWhichHasNoValue)
 
 TEST_F(VxpackCli, CommandLineMistakesAreUsageErrors)
 {
-    for (const std::vector<std::string> &args :
-         std::vector<std::vector<std::string>>{{"frobnicate"}, {"compress"}, {"--bogus", "compress", "A"},
-                                               {"substitute", "IN"}}) {
-        run_result r = run(args);
-        EXPECT_EQ(r.code, 2) << args[0];
-        EXPECT_NE(r.err, "") << args[0];
+    /* One line each, naming what is wrong and where the usage is; exit 2. */
+    struct row {
+        std::vector<std::string> args;
+        std::string names; /* what the line must name */
+        std::string help;  /* the --help it points to */
+    } rows[] = {
+        {{"frobnicate"}, "frobnicate is not a command", "vxpack --help"},
+        {{"-q", "frobnicate", "x"}, "frobnicate is not a command", "vxpack --help"},
+        {{}, "subcommand", "vxpack --help"},
+        {{"compress"}, "FILE", "vxpack compress --help"},
+        {{"--bogus", "compress", "A"}, "--bogus", "vxpack compress --help"},
+        {{"compress", "A", "--bogus"}, "--bogus", "vxpack compress --help"},
+        {{"substitute", "IN"}, "OUT", "vxpack substitute --help"},
+        {{"split", "A", "--label", "DISK", "--volume-size", "12Q"}, "--volume-size 12Q",
+         "vxpack split --help"},
+        {{"split", "A", "--label", "DISK", "--limits", "5,x"}, "\"x\"", "vxpack split --help"},
+        {{"split", "A", "--label", "DI.SK"}, "--label DI.SK", "vxpack split --help"},
+        {{"split", "A", "--label", "LONGLABEL10"}, "--label LONGLABEL10", "vxpack split --help"},
+        {{"join", "A", "--label", "two words"}, "--label two words", "vxpack join --help"},
+        {{"split", "A", "--volumes", "."}, "--label", "vxpack split --help"},
+    };
+    for (const row &r : rows) {
+        std::string shown;
+        for (const std::string &a : r.args)
+            shown += a + " ";
+        SCOPED_TRACE(shown);
+        run_result u = run(r.args);
+        EXPECT_EQ(u.code, 2);
+        EXPECT_EQ(u.err.rfind("vxpack: ", 0), 0u) << u.err;
+        EXPECT_EQ(std::count(u.err.begin(), u.err.end(), '\n'), 1) << u.err;
+        EXPECT_NE(u.err.find(r.names), std::string::npos) << u.err;
+        EXPECT_NE(u.err.find("(" + r.help + " shows the usage)"), std::string::npos) << u.err;
+        EXPECT_EQ(u.out, "");
     }
     run_result help = run({"compress", "--help"});
     EXPECT_EQ(help.code, 0);

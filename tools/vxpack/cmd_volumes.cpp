@@ -134,6 +134,27 @@ std::string earlier_set(const pack_volumes &v, const std::string &name, uint32_t
 
 } // namespace
 
+std::string label_word_problem(const std::string &word, uint32_t volumes)
+{
+    const size_t LABEL_MAX = 11;
+    if (word.empty())
+        return "--label needs a word, such as DISK (the volumes are labelled DISK 1, DISK 2, ...)";
+    for (char c : word) {
+        unsigned char u = (unsigned char)c;
+        if (u <= ' ' || u >= 0x7F || strchr("\"*+,./:;<=>?[\\]|", c) != NULL)
+            return "--label " + word + ": a volume label cannot hold " +
+                   (u == ' ' ? std::string("a blank in the word")
+                    : u < ' ' || u >= 0x7F ? std::string("control or non-ASCII characters")
+                                           : "\"" + std::string(1, c) + "\"") +
+                   "; use letters, digits and - _";
+    }
+    std::string last = volumes_label(word, (int32_t)(volumes == 0 ? 1 : volumes));
+    if (last.size() > LABEL_MAX)
+        return "--label " + word + ": the label " + last + " is longer than the " +
+               std::to_string(LABEL_MAX) + " characters a volume label holds";
+    return "";
+}
+
 std::string volumes_label(const std::string &base, int32_t volume)
 {
     return base + " " + std::to_string(volume);
@@ -146,9 +167,9 @@ int cmd_split(const pack_global &g, const split_options &o)
     if (!names_file(o.file, &source))
         return EXIT_FAILED;
     pack_volumes v{o.volumes, o.drive, o.volume_size, true, o.label, ""};
-    if (o.label.empty() || o.label.find(' ') != std::string::npos) {
-        report_failure(o.file, "--label needs one word, such as DISK (the volumes are labelled "
-                               "DISK 1, DISK 2, ...)");
+    v.quiet = g.quiet;
+    if (!label_word_problem(o.label, 1).empty()) {
+        report_failure(o.file, label_word_problem(o.label, 1));
         return EXIT_FAILED;
     }
     if (!volumes_open(&v, &error)) {
@@ -169,14 +190,31 @@ int cmd_split(const pack_global &g, const split_options &o)
                                    ": a volume holds at least one sector of 512 bytes");
         return EXIT_FAILED;
     }
-    if (pieces == 0) {
+    /* Every piece gets a budget of its own, never the volume's free space: a split onto a
+     * large disk would otherwise put the whole file into the first piece. */
+    std::vector<uint32_t> budgets = o.limits;
+    if (pieces > VOLUME_PIECES_MAX) {
+        report_failure(o.file, "--pieces " + std::to_string(pieces) +
+                                   ": a set has at most 10 pieces (the digits 1 to 9, then 0)");
+        return EXIT_FAILED;
+    }
+    if (budgets.empty()) {
         if (o.volume_size / 512 * 512 <= o.reserve) {
             report_failure(o.file, "--reserve leaves nothing of a volume of " +
                                        report_size(o.volume_size));
             return EXIT_FAILED;
         }
         uint64_t per = o.volume_size / 512 * 512 - o.reserve;
-        pieces = (uint32_t)(size == 0 ? 1 : (size + per - 1) / per);
+        uint64_t needed = size == 0 ? 1 : (size + per - 1) / per;
+        if (pieces == 0 && needed > VOLUME_PIECES_MAX) {
+            report_failure(o.file, "needs " + std::to_string(needed) +
+                                       " pieces, and a set has at most 10 (the digits 1 to 9, "
+                                       "then 0): give a larger --volume-size");
+            return EXIT_FAILED;
+        }
+        if (pieces == 0)
+            pieces = (uint32_t)needed;
+        budgets.assign(pieces, (uint32_t)std::min<uint64_t>(per, 0xFFFFFFFFu));
     }
     std::string name = names_last(o.file);
     if (!volume_pieces_fit(name.c_str(), pieces)) {
@@ -185,9 +223,36 @@ int cmd_split(const pack_global &g, const split_options &o)
                                    "0): give a larger --volume-size");
         return EXIT_FAILED;
     }
-    if (!o.limits.empty() && o.limits.size() < pieces) {
+    if (budgets.size() < pieces) {
         report_failure(o.file, "--limits gives " + std::to_string(o.limits.size()) +
                                    " sizes for " + std::to_string(pieces) + " pieces");
+        return EXIT_FAILED;
+    }
+    std::string label_problem = label_word_problem(o.label, pieces);
+    if (!label_problem.empty()) {
+        report_failure(o.file, label_problem);
+        return EXIT_FAILED;
+    }
+    /* The pieces must hold the whole file, and none may be left empty: a set with an empty
+     * piece cannot be told from one cut short. */
+    uint64_t before_last = 0, all = 0;
+    for (uint32_t i = 0; i < pieces; i++) {
+        all += budgets[i];
+        if (i + 1 < pieces)
+            before_last += budgets[i];
+    }
+    if (all < size) {
+        report_failure(source.shown, report_size(size) + " do not fit " +
+                                         std::to_string(pieces) + " piece" +
+                                         (pieces == 1 ? "" : "s") + " of at most " +
+                                         report_size(budgets[0]) +
+                                         " (give more --pieces or a larger --volume-size)");
+        return EXIT_FAILED;
+    }
+    if (pieces > 1 && before_last >= size) {
+        report_failure(source.shown, report_size(size) + " leave the last of " +
+                                         std::to_string(pieces) + " pieces empty (give fewer "
+                                         "--pieces, or leave --pieces out)");
         return EXIT_FAILED;
     }
     std::string earlier = earlier_set(v, name, pieces);
@@ -202,7 +267,7 @@ int cmd_split(const pack_global &g, const split_options &o)
     progress_begin(name, size, !g.quiet && host_stderr_is_terminal());
     status_t rc = transfer_split(source.path.c_str(), target, 1, pieces, o.reserve, 0, 0, 0,
                                  label, &v, volumes_prompt, progress_callback, NULL, 0,
-                                 o.limits.empty() ? NULL : o.limits.data(), &counter);
+                                 budgets.data(), &counter);
     progress_end();
     std::vector<std::string> names = piece_names(name, pieces);
     if (rc != STATUS_OK) {
@@ -238,8 +303,8 @@ int cmd_join(const pack_global &g, const join_options &o)
     pack_volumes v{o.volumes, o.drive, 0, false, o.label, ""};
     std::string error;
     std::string name = names_last(o.file);
-    if (o.label.empty() || o.label.find(' ') != std::string::npos) {
-        report_failure(o.file, "--label needs the one word of the volumes' labels, such as DISK");
+    if (!label_word_problem(o.label, 1).empty()) {
+        report_failure(o.file, label_word_problem(o.label, 1));
         return EXIT_FAILED;
     }
     if (!volumes_open(&v, &error)) {

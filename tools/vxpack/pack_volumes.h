@@ -19,6 +19,7 @@ struct pack_volumes {
     bool write;           /* a split: volumes missing are made (Linux) and labelled */
     std::string label;    /* the label base, for the prompt's words */
     std::string failure;  /* why the prompt cancelled, when it was not the user's choice */
+    bool quiet = false;   /* --quiet: a disk that holds anything is refused, not asked about */
 };
 
 /* A volume's name, label and files (name, bytes), for list. */

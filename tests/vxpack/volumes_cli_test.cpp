@@ -191,6 +191,61 @@ TEST_F(VxpackVolumes, EveryPieceKeepsToTheSizeAndNoneIsEmpty)
     }
 }
 
+/* One volume read by itself (as vxpack.exe reads the disk in its drive) says what it read and
+ * that the other disks were not seen, instead of calling a piece missing; a set not seen whole
+ * is not reported complete (exit 1). */
+TEST_F(VxpackVolumes, ListOfOneVolumeSaysWhatItCouldNotSee)
+{
+    spit(dir / "DATA.BIN", sample("noise", 3000));
+    ASSERT_EQ(run({"split", "DATA.BIN", "--label", "DISK", "--volumes", "vols",
+                   "--volume-size", "2K"}).code, 0);
+    run_result one = run({"list", "--volumes", "vols/DISK1"});
+    EXPECT_EQ(one.code, 1) << one.out;
+    EXPECT_NE(one.out.find("set ?ATA.BIN: piece 1 (on DISK 1) here; its other pieces are on "
+                           "disks not read"), std::string::npos) << one.out;
+    EXPECT_NE(one.out.find("Only vols/DISK1 was read"), std::string::npos) << one.out;
+    EXPECT_EQ(one.out.find("incomplete"), std::string::npos) << one.out;
+}
+
+/* Two volumes with one label: list and join give the same answer, naming both folders. */
+TEST_F(VxpackVolumes, TwoVolumesWithOneLabelAreAmbiguousToListAndJoin)
+{
+    spit(dir / "DATA.BIN", sample("noise", 3000));
+    ASSERT_EQ(run({"split", "DATA.BIN", "--label", "DISK", "--volumes", "vols",
+                   "--volume-size", "2K"}).code, 0);
+    fs::create_directories(dir / "vols" / "COPY");
+    spit(dir / "vols" / "COPY" / ".windows-label", "DISK 2\n");
+    run_result l = run({"list", "--volumes", "vols"});
+    EXPECT_EQ(l.code, 1);
+    EXPECT_NE(l.out.find("set ?ATA.BIN: ambiguous: vols/COPY and vols/DISK2 both carry the "
+                         "label DISK 2"), std::string::npos) << l.out;
+    run_result j = run({"join", "DATA.BIN", "--label", "DISK", "--volumes", "vols"});
+    EXPECT_EQ(j.code, 1);
+    EXPECT_EQ(j.err, "vxpack: DATA.BIN: vols/COPY and vols/DISK2 both carry the label DISK 2: "
+                     "the set is ambiguous (take one of them away)\n");
+    fs::remove_all(dir / "vols" / "COPY");
+    EXPECT_EQ(run({"list", "--volumes", "vols"}).code, 0);
+}
+
+/* A compressed set joined as it is: written as asked, and one line of advice. */
+TEST_F(VxpackVolumes, JoinOfACompressedSetWithoutExpandSaysSo)
+{
+    spit(dir / "NOTES.TXT", sample("text", 5000));
+    ASSERT_EQ(run({"compress", "NOTES.TXT"}).code, 0);
+    ASSERT_EQ(run({"split", "_NOTES.TXT", "--label", "DISK", "--volumes", "vols",
+                   "--volume-size", "512"}).code, 0);
+    run_result j = run({"join", "_NOTES.TXT", "--label", "DISK", "--volumes", "vols", "-o",
+                        "got.bin"});
+    EXPECT_EQ(j.code, 0);
+    EXPECT_EQ(slurp(dir / "got.bin"), slurp(dir / "_NOTES.TXT"));
+    EXPECT_EQ(j.err, "vxpack: got.bin: the set holds a compressed file, written as it is; join "
+                     "it by its expanded name with --expand to get the file itself\n");
+    run_result plain = run({"join", "NOTES.TXT", "--expand", "--label", "DISK", "--volumes",
+                            "vols", "-o", "plain.txt"});
+    EXPECT_EQ(plain.code, 0);
+    EXPECT_EQ(plain.err, "");
+}
+
 TEST_F(VxpackVolumes, FailuresAreToldAndLeaveNothingBehind)
 {
     spit(dir / "DATA.BIN", sample("noise", 3000));

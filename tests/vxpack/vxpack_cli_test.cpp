@@ -157,8 +157,13 @@ TEST_F(VxpackCli, SubstituteFillsInTokensOrSaysWhichHasNoValue)
         {"a name too long", "%" + std::string(1024, 'N') + "%", {"--keep-unknown"}, nullptr,
          "vxpack: T.IN: a token's name is longer than 1023 characters (a % that should be "
          "%%?)\n"},
-        {"a --set without a value", "x", {"--set", "A"}, nullptr,
-         "vxpack: --set A: give NAME=VALUE, the name without %\n"},
+        {"a token across lines is told on one line", "a %FOO\nX\nBAR% b", {}, nullptr,
+         "vxpack: T.IN: line 1, column 3: %FOO\\nX\\nBAR% has no value, and --set cannot name "
+         "it (write %% for a percent sign that opens no token, or give --keep-unknown)\n"},
+        {"a token --set cannot give", "%A=B%", {}, nullptr,
+         "vxpack: T.IN: line 1, column 1: %A=B% has no value, and --set cannot name it (write "
+         "%% for a percent sign that opens no token, or give --keep-unknown)\n"},
+        {"the advice works", "50 %% off", {}, "50 % off", ""},
         {"a missing --vars file", "x", {"--vars", "none.ini"}, nullptr,
          "vxpack: none.ini: does not exist\n"},
     };
@@ -206,6 +211,8 @@ TEST_F(VxpackCli, CommandLineMistakesAreUsageErrors)
         {{"split", "A", "--label", "LONGLABEL10"}, "--label LONGLABEL10", "vxpack split --help"},
         {{"join", "A", "--label", "two words"}, "--label two words", "vxpack join --help"},
         {{"split", "A", "--volumes", "."}, "--label", "vxpack split --help"},
+        {{"substitute", "IN", "OUT", "--set", "A"}, "--set A: give NAME=VALUE",
+         "vxpack substitute --help"},
     };
     for (const row &r : rows) {
         std::string shown;

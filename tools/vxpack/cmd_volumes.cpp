@@ -10,6 +10,7 @@
 #include "pack_volumes.h"
 #include "vxpack.h"
 #include "check_ini.h"
+#include "platform/os.h"
 #include "platform/path.h"
 #include "transfer/transfer.h"
 #include "transfer/volume.h"
@@ -49,6 +50,7 @@ struct piece {
     std::string key;   /* the name with ? at the piece position */
     char character;    /* 1 to 9, or 0 for the last */
     std::string label; /* of its volume */
+    std::string shown; /* its volume, as list shows it */
 };
 
 /* Whether the pieces of one set make the set: numbered pieces with consecutive characters
@@ -106,6 +108,37 @@ std::string set_state(const std::vector<piece> &found, const std::string &key)
            volumes_label(last->word, (int32_t)last->volume);
 }
 
+/* Two volumes that carry one label of a set make it ambiguous: a join would read whichever
+ * comes first. The words that say so, naming both, or empty. */
+std::string set_ambiguity(const std::vector<volume_info> &vols, const std::vector<piece> &found,
+                          const std::string &key)
+{
+    for (const piece &p : found) {
+        if (p.key != key)
+            continue;
+        std::string word = p.label.substr(0, p.label.find(' '));
+        for (size_t i = 0; i < vols.size(); i++)
+            for (size_t j = i + 1; j < vols.size(); j++)
+                if (!vols[i].label.empty() && ini_same(vols[i].label, vols[j].label) &&
+                    ini_same(vols[i].label.substr(0, vols[i].label.find(' ')), word))
+                    return "ambiguous: " + vols[i].shown + " and " + vols[j].shown +
+                           " both carry the label " + vols[i].label + " (take one of them away)";
+    }
+    return "";
+}
+
+/* What one volume read alone shows of a set: its pieces there, and that the rest was not
+ * looked at. */
+std::string seen_alone(const std::vector<piece> &found, const std::string &key)
+{
+    std::string seen;
+    for (const piece &p : found)
+        if (p.key == key)
+            seen += std::string(seen.empty() ? "" : ", ") + "piece " + p.character + " (on " +
+                    (p.label.empty() ? std::string("a disk without label") : p.label) + ")";
+    return seen + " here; its other pieces are on disks not read";
+}
+
 /* A file of an earlier set on a volume this split writes: the file under its own name or any
  * piece of it. A join reads a volume's file before its pieces and a numbered piece before the
  * last one, so such a file would be read in place of the new set's piece. Empty when the
@@ -130,6 +163,21 @@ std::string earlier_set(const pack_volumes &v, const std::string &name, uint32_t
                                "split onto fresh volumes";
         }
     return "";
+}
+
+/* Whether a joined file is a compressed one: a compressed name (the base begins with an
+ * underscore) and the header byte of the code width the engine's encoder writes. */
+bool holds_compressed(const std::string &name, const std::string &path)
+{
+    const int ENCODER_WIDTH = 13;
+    if (name.empty() || name[0] != '_')
+        return false;
+    FILE *f = crt_fopen(path.c_str(), "rb");
+    if (f == NULL)
+        return false;
+    int first = fgetc(f);
+    fclose(f);
+    return first == ENCODER_WIDTH;
 }
 
 } // namespace
@@ -350,6 +398,12 @@ int cmd_join(const pack_global &g, const join_options &o)
         printf("%s (from %s on) -> %s: %llu bytes%s\n", source.shown.c_str(),
                volumes_label(o.label, 1).c_str(), target.shown.c_str(),
                (unsigned long long)size, o.expand ? ", expanded" : "");
+    if (!o.expand && holds_compressed(name, target.path)) {
+        fflush(stdout);
+        fprintf(stderr, "vxpack: %s: the set holds a compressed file, written as it is; join "
+                        "it by its expanded name with --expand to get the file itself\n",
+                target.shown.c_str());
+    }
     return EXIT_DONE;
 }
 
@@ -381,7 +435,7 @@ int cmd_list(const pack_global &g, const list_options &o)
             if (pos < base.size() && base[pos] >= '0' && base[pos] <= '9') {
                 std::string key = f.first;
                 key[pos] = '?';
-                found.push_back(piece{key, base[pos], vol.label});
+                found.push_back(piece{key, base[pos], vol.label, vol.shown});
             }
         }
     }
@@ -389,13 +443,24 @@ int cmd_list(const pack_global &g, const list_options &o)
     for (const piece &p : found)
         if (std::find(keys.begin(), keys.end(), p.key) == keys.end())
             keys.push_back(p.key);
+    bool alone = false;
+    for (const volume_info &vol : vols)
+        alone = alone || vol.alone;
     int incomplete = 0;
     for (const std::string &key : keys) {
-        std::string state = set_state(found, key);
+        std::string state = alone ? seen_alone(found, key) : set_ambiguity(vols, found, key);
+        if (state.empty())
+            state = set_state(found, key);
+        /* Not shown complete is not complete: a script that checks a set before it ships
+         * must not pass on what was never seen. */
         if (state.compare(0, 8, "complete") != 0)
             incomplete++;
         printf("set %s: %s\n", key.c_str(), state.c_str());
     }
+    if (alone)
+        printf("Only %s was read: the disks of a set are read one at a time, so whether a set "
+               "is complete shows when it is joined.\n",
+               vols[0].shown.c_str());
     return incomplete == 0 ? EXIT_DONE : EXIT_FAILED;
 }
 

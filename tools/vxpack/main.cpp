@@ -142,6 +142,12 @@ int vxpack_main(int argc, char **argv)
         split->parsed() ? label_word_problem(spl.label, spl.pieces == 0 ? 1 : spl.pieces)
         : join->parsed() ? label_word_problem(joi.label, 1)
                          : "";
+    for (const std::string &one : substitute->parsed() ? sub.sets : std::vector<std::string>{}) {
+        size_t eq = one.find('=');
+        if (eq == std::string::npos || eq == 0 || one.find('%') < eq)
+            return usage_error("--set " + one + ": give NAME=VALUE, the name without %",
+                               "substitute");
+    }
     if (!label_problem.empty())
         return usage_error(label_problem, split->parsed() ? "split" : "join");
     if (split->parsed()) {

@@ -76,6 +76,7 @@ bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::str
         return false;
     std::string root = std::string(volume_drive_root());
     volume_info info{probe.drive, "", {}};
+    info.alone = true; /* one drive shows one disk of a set */
     if (!volume_read_label(root, &info.label)) {
         *error = "no disk can be read in drive " + probe.drive;
         return false;

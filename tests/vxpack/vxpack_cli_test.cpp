@@ -237,6 +237,31 @@ TEST_F(VxpackCli, CommandLineMistakesAreUsageErrors)
     EXPECT_EQ(quiet.out, "");
 }
 
+/* A folder named where a file belongs is told as a folder, never as missing. */
+TEST_F(VxpackCli, AFolderGivenAsAFileIsToldAsAFolder)
+{
+    fs::create_directories(dir / "D" / "sub");
+    spit(dir / "T.IN", "x");
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {"compress", "D"},
+             {"expand", "D"},
+             {"substitute", "D", "OUT"},
+             {"substitute", "T.IN", "D"},
+             {"split", "D", "--label", "DISK", "--volumes", "."},
+             {"join", "X", "--label", "DISK", "--volumes", ".", "-o", "D"},
+         }) {
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        run_result r = run(args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, "vxpack: D: is a folder, not a file\n");
+    }
+    EXPECT_TRUE(fs::is_directory(dir / "D" / "sub"));
+    /* A drive named on Linux: said once, its colon not doubled. */
+    run_result drive = run({"list", "--drive", "A:"});
+    EXPECT_EQ(drive.err, "vxpack: --drive is for vxpack.exe on Windows; here the volumes are "
+                         "folders: give --volumes DIR\n");
+}
+
 TEST_F(VxpackCli, TraceListsThePlatformCalls)
 {
     spit(dir / "A.TXT", "aaaa");

@@ -34,6 +34,17 @@ std::vector<std::string> piece_names(const std::string &name, uint32_t n)
     return out;
 }
 
+/* A failure to reach the volumes, told of the --volumes folder, else of the file; a drive is
+ * named by the words themselves ("A:: ..." would double its colon). */
+void report_volumes_failure(const std::string &volumes, const std::string &file,
+                            const std::string &error)
+{
+    if (!volumes.empty() || !file.empty())
+        report_failure(!volumes.empty() ? volumes : file, error);
+    else
+        fprintf(stderr, "vxpack: %s\n", error.c_str());
+}
+
 /* Words for the statuses of a copy over volumes. */
 bool volume_words(const pack_volumes &v, status_t rc, std::string *words)
 {
@@ -221,8 +232,7 @@ int cmd_split(const pack_global &g, const split_options &o)
         return EXIT_FAILED;
     }
     if (!volumes_open(&v, &error)) {
-        report_failure(!o.volumes.empty() ? o.volumes : !o.drive.empty() ? o.drive : o.file,
-                       error);
+        report_volumes_failure(o.volumes, o.file, error);
         return EXIT_FAILED;
     }
     uint64_t size = 0;
@@ -356,8 +366,7 @@ int cmd_join(const pack_global &g, const join_options &o)
         return EXIT_FAILED;
     }
     if (!volumes_open(&v, &error)) {
-        report_failure(!o.volumes.empty() ? o.volumes : !o.drive.empty() ? o.drive : o.file,
-                       error);
+        report_volumes_failure(o.volumes, o.file, error);
         return EXIT_FAILED;
     }
     pack_file target, source;
@@ -414,8 +423,7 @@ int cmd_list(const pack_global &g, const list_options &o)
     std::vector<volume_info> vols;
     std::string error;
     if (!volumes_list(v, &vols, &error)) {
-        report_failure(!o.volumes.empty() ? o.volumes : !o.drive.empty() ? o.drive : "list",
-                       error);
+        report_volumes_failure(o.volumes, "", error);
         return EXIT_FAILED;
     }
     if (vols.empty()) {

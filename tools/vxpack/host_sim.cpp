@@ -114,6 +114,10 @@ bool host_file(const std::string &given, std::string *win, std::string *error)
     std::string root;
     if (!host_folder(dir, &root, error))
         return false;
+    if (host_is_dir(given)) {
+        *error = "is a folder, not a file";
+        return false;
+    }
     std::string path = root + "\\" + name;
     if (path.size() >= PATH_CAP) {
         *error = "the name is longer than Windows allows";

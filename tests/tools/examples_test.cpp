@@ -185,8 +185,24 @@ TEST_F(Examples, MissingWorldsAndBadOptionsAreRefused)
     office_run none = run({(office / "nowhere").string()});
     EXPECT_EQ(none.code, 1);
     EXPECT_NE(none.err.find("no such world file"), std::string::npos) << none.err;
-    EXPECT_EQ(run({}).code, 2);
-    EXPECT_EQ(run({"--bogus", reception.string()}).code, 2);
+    /* A usage error: exit 2 and one line that names it and points to --help. */
+    struct row {
+        std::vector<std::string> args;
+        std::string line;
+    } rows[] = {
+        {{}, "klagent-sim: no world given (klagent-sim --help shows the usage)\n"},
+        {{"--bogus", reception.string()},
+         "klagent-sim: unknown option --bogus (klagent-sim --help shows the usage)\n"},
+    };
+    for (const row &r : rows) {
+        office_run u = run(r.args);
+        EXPECT_EQ(u.code, 2);
+        EXPECT_EQ(u.err, r.line);
+        EXPECT_EQ(u.out, "");
+    }
+    office_run version = run({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, "klagent-sim 1.0\n");
 }
 
 } // namespace

@@ -1,9 +1,12 @@
 #!/bin/sh
-# Runs vxpack.exe under Wine on files of its own: compress, expand, a refused stream, a
-# missing file, a folder and a device; the compressed file split onto the floppy drive A: (a
-# folder the prefix labels VXTEST 1) and joined back expanded; a split whose second disk is
-# refused at the prompt, its first piece taken off again. Each step's exit code is checked, and
-# the round trips compared byte for byte.
+# Runs vxpack.exe under Wine on files of its own: compress, expand, a refused stream and a
+# missing file; the compressed file split onto the floppy drive A: (a folder the prefix labels
+# VXTEST 1) and joined back expanded; a split whose second disk is refused at the prompt, its
+# first piece taken off again. The disk sets as a user meets them: --volume-size caps every
+# piece on a large drive, Enter at the prompt with the set's first disk still in never relabels
+# it, --quiet refuses to relabel another set's disk, the prompt says what the drive holds, and
+# list says it read one disk only; an over-long name, and a folder and a device given as a
+# file. Each step's exit code is checked, and the round trips compared byte for byte.
 # With the Linux build's vxpack (NATIVE_VXPACK, when it has been built), a set made on Linux
 # too: the file compressed and split into two volume folders there, the folders' pieces put on
 # the floppy drives A: (VXTEST 1) and F: (labelled VXTEST 2 for the run), and vxpack.exe,
@@ -27,7 +30,8 @@ DRIVE_F=$WORK/pfx/drive_f
 # and the server forgets F:'s label.
 cleanup() {
     if [ -f "$DRIVE_F/.windows-label" ]; then
-        rm -f "$DRIVE_A/_1ATA.BIN" "$DRIVE_F/_0ATA.BIN" "$DRIVE_F/.windows-label"
+        rm -f "$DRIVE_A/_1ATA.BIN" "$DRIVE_F/_0ATA.BIN" "$DRIVE_F/.windows-label" \
+            "$DRIVE_A/130K.BIN" "$DRIVE_F/030K.BIN"
         sh "$WINE_TEST" --restart "$WORK"
     fi
     rm -rf "$STAGE"
@@ -60,6 +64,11 @@ else
 fi
 # Wine's Z: is the Linux root.
 WIN_EXE="Z:$(echo "$STAGE/vxpack.exe" | tr / '\\')"
+# 30000 bytes for the disk sets: 20K pieces make 20480 and 9520.
+head -c 30000 /dev/urandom >"$STAGE/P30K.BIN"
+chmod 644 "$STAGE/P30K.BIN"
+WIN_P30K="Z:$(echo "$STAGE/P30K.BIN" | tr / '\\')"
+LONG_NAME=$(printf 'L%.0s' $(seq 1 300)).BIN
 
 # Each step: a command, then the exit code it must give (errorlevel), else the batch ends with
 # the step's number.
@@ -104,9 +113,31 @@ fc /b DATA.BIN JOINED.BIN >nul
 if errorlevel 1 exit /b 23
 VX.EXE list --drive A:
 del A:\\_DATA.BIN
-echo Q| VX.EXE split DATA.BIN --label VXTEST --pieces 2 --drive A:
+echo Q| VX.EXE split DATA.BIN --label VXTEST --limits 1000,99999999 --drive A:
 if not errorlevel 1 exit /b 24
 if exist A:\\1ATA.BIN exit /b 25
+VX.EXE compress $LONG_NAME
+if not errorlevel 1 exit /b 40
+mkdir FOLDER.BIN
+VX.EXE compress FOLDER.BIN
+if not errorlevel 1 exit /b 41
+copy "$WIN_P30K" P30K.BIN >nul
+VX.EXE --quiet split P30K.BIN --label OTHER --volume-size 20K --drive A:
+if not errorlevel 1 exit /b 42
+echo.| VX.EXE split P30K.BIN --label VXTEST --volume-size 20K --drive A:
+if not errorlevel 1 exit /b 43
+if exist A:\\130K.BIN exit /b 44
+echo F:| VX.EXE split P30K.BIN --label VXTEST --volume-size 20K --drive A:
+if errorlevel 1 exit /b 45
+VX.EXE list --drive F:
+VX.EXE list --drive A:
+if not errorlevel 1 exit /b 46
+echo F:| VX.EXE join P30K.BIN --label VXTEST --drive A: -o P30K.OUT
+if errorlevel 1 exit /b 47
+fc /b P30K.BIN P30K.OUT >nul
+if errorlevel 1 exit /b 48
+del A:\\130K.BIN
+del F:\\030K.BIN
 echo vxpack.exe round trip done
 exit /b 0
 BAT
@@ -125,6 +156,16 @@ for line in "DATA.BIN -> _DATA.BIN: " "_DATA.BIN -> out\\DATA.BIN: " \
     "A: (label \"VXTEST 1\")" \
     "Insert the disk labelled VXTEST 2 in drive A: and press Enter; type another drive, or Q to cancel:" \
     "vxpack: DATA.BIN: cancelled at the disk prompt; nothing of the set is kept" \
+    "The disk in drive A: is labelled \"VXTEST 1\" and holds 1ATA.BIN." \
+    "is longer than Windows allows" \
+    "vxpack: FOLDER.BIN: is a folder" \
+    "vxpack: P30K.BIN: The disk in drive A: is labelled \"VXTEST 1\" and holds no files. A split labels only a blank disk" \
+    "It is VXTEST 1 of this set: it keeps its label." \
+    "P30K.BIN -> 2 pieces: 130K.BIN on VXTEST 1, 030K.BIN on VXTEST 2" \
+    "$(printf '  %-14s %10s bytes' 130K.BIN 20480)" \
+    "$(printf '  %-14s %10s bytes' 030K.BIN 9520)" \
+    "set ?30K.BIN: piece 1 (on VXTEST 1) here; its other pieces are on disks not read" \
+    "Only A: was read" \
     "vxpack.exe round trip done"; do
     echo "$OUT" | grep -qF "$line" || { echo "exe_wine: FAIL: no line \"$line\"" >&2; exit 1; }
 done

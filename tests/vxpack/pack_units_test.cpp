@@ -31,6 +31,26 @@ TEST(PackReport, SizesForPeople)
     EXPECT_EQ(report_size(10485760), "10.0 MB");
 }
 
+TEST(PackReport, SizesAsPeopleWriteThem)
+{
+    struct row {
+        const char *text;
+        uint64_t bytes; /* 0: refused */
+    } rows[] = {
+        {"1457664", 1457664}, {"20K", 20480},    {"20k", 20480},     {"1.5M", 1572864},
+        {"1440K", 1474560},   {"360K", 362496},  {"720K", 730112},   {"720KB", 730112},
+        {"1.2M", 1213952},    {"1.44M", 1457664}, {"1.44MB", 1457664}, {"2.88M", 2931712},
+        {"12Q", 0},           {"", 0},           {"0", 0},           {"-5", 0},
+    };
+    for (const row &r : rows) {
+        uint64_t bytes = 0;
+        EXPECT_EQ(vxpack::parse_size(r.text, &bytes), r.bytes != 0) << r.text;
+        if (r.bytes != 0) {
+            EXPECT_EQ(bytes, r.bytes) << r.text;
+        }
+    }
+}
+
 TEST(PackProgress, LineShowsShareRateAndTimeLeft)
 {
     struct row {

@@ -1,5 +1,7 @@
 /* The built vxpack end to end: commands run on files the tests make, their output, exit codes
  * and the files left behind. */
+#include <algorithm>
+
 #include "vxpack_cli_testing.h"
 
 namespace {
@@ -155,8 +157,13 @@ TEST_F(VxpackCli, SubstituteFillsInTokensOrSaysWhichHasNoValue)
         {"a name too long", "%" + std::string(1024, 'N') + "%", {"--keep-unknown"}, nullptr,
          "vxpack: T.IN: a token's name is longer than 1023 characters (a % that should be "
          "%%?)\n"},
-        {"a --set without a value", "x", {"--set", "A"}, nullptr,
-         "vxpack: --set A: give NAME=VALUE, the name without %\n"},
+        {"a token across lines is told on one line", "a %FOO\nX\nBAR% b", {}, nullptr,
+         "vxpack: T.IN: line 1, column 3: %FOO\\nX\\nBAR% has no value, and --set cannot name "
+         "it (write %% for a percent sign that opens no token, or give --keep-unknown)\n"},
+        {"a token --set cannot give", "%A=B%", {}, nullptr,
+         "vxpack: T.IN: line 1, column 1: %A=B% has no value, and --set cannot name it (write "
+         "%% for a percent sign that opens no token, or give --keep-unknown)\n"},
+        {"the advice works", "50 %% off", {}, "50 % off", ""},
         {"a missing --vars file", "x", {"--vars", "none.ini"}, nullptr,
          "vxpack: none.ini: does not exist\n"},
     };
@@ -184,12 +191,41 @@ TEST_F(VxpackCli, SubstituteFillsInTokensOrSaysWhichHasNoValue)
 
 TEST_F(VxpackCli, CommandLineMistakesAreUsageErrors)
 {
-    for (const std::vector<std::string> &args :
-         std::vector<std::vector<std::string>>{{"frobnicate"}, {"compress"}, {"--bogus", "compress", "A"},
-                                               {"substitute", "IN"}}) {
-        run_result r = run(args);
-        EXPECT_EQ(r.code, 2) << args[0];
-        EXPECT_NE(r.err, "") << args[0];
+    /* One line each, naming what is wrong and where the usage is; exit 2. */
+    struct row {
+        std::vector<std::string> args;
+        std::string names; /* what the line must name */
+        std::string help;  /* the --help it points to */
+    } rows[] = {
+        {{"frobnicate"}, "frobnicate is not a command", "vxpack --help"},
+        {{"-q", "frobnicate", "x"}, "frobnicate is not a command", "vxpack --help"},
+        {{}, "subcommand", "vxpack --help"},
+        {{"compress"}, "FILE", "vxpack compress --help"},
+        {{"--bogus", "compress", "A"}, "--bogus", "vxpack compress --help"},
+        {{"compress", "A", "--bogus"}, "--bogus", "vxpack compress --help"},
+        {{"substitute", "IN"}, "OUT", "vxpack substitute --help"},
+        {{"split", "A", "--label", "DISK", "--volume-size", "12Q"}, "--volume-size 12Q",
+         "vxpack split --help"},
+        {{"split", "A", "--label", "DISK", "--limits", "5,x"}, "\"x\"", "vxpack split --help"},
+        {{"split", "A", "--label", "DI.SK"}, "--label DI.SK", "vxpack split --help"},
+        {{"split", "A", "--label", "LONGLABEL10"}, "--label LONGLABEL10", "vxpack split --help"},
+        {{"join", "A", "--label", "two words"}, "--label two words", "vxpack join --help"},
+        {{"split", "A", "--volumes", "."}, "--label", "vxpack split --help"},
+        {{"substitute", "IN", "OUT", "--set", "A"}, "--set A: give NAME=VALUE",
+         "vxpack substitute --help"},
+    };
+    for (const row &r : rows) {
+        std::string shown;
+        for (const std::string &a : r.args)
+            shown += a + " ";
+        SCOPED_TRACE(shown);
+        run_result u = run(r.args);
+        EXPECT_EQ(u.code, 2);
+        EXPECT_EQ(u.err.rfind("vxpack: ", 0), 0u) << u.err;
+        EXPECT_EQ(std::count(u.err.begin(), u.err.end(), '\n'), 1) << u.err;
+        EXPECT_NE(u.err.find(r.names), std::string::npos) << u.err;
+        EXPECT_NE(u.err.find("(" + r.help + " shows the usage)"), std::string::npos) << u.err;
+        EXPECT_EQ(u.out, "");
     }
     run_result help = run({"compress", "--help"});
     EXPECT_EQ(help.code, 0);
@@ -199,6 +235,31 @@ TEST_F(VxpackCli, CommandLineMistakesAreUsageErrors)
     run_result quiet = run({"compress", "A.TXT", "--quiet"});
     EXPECT_EQ(quiet.code, 0);
     EXPECT_EQ(quiet.out, "");
+}
+
+/* A folder named where a file belongs is told as a folder, never as missing. */
+TEST_F(VxpackCli, AFolderGivenAsAFileIsToldAsAFolder)
+{
+    fs::create_directories(dir / "D" / "sub");
+    spit(dir / "T.IN", "x");
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {"compress", "D"},
+             {"expand", "D"},
+             {"substitute", "D", "OUT"},
+             {"substitute", "T.IN", "D"},
+             {"split", "D", "--label", "DISK", "--volumes", "."},
+             {"join", "X", "--label", "DISK", "--volumes", ".", "-o", "D"},
+         }) {
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        run_result r = run(args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, "vxpack: D: is a folder\n");
+    }
+    EXPECT_TRUE(fs::is_directory(dir / "D" / "sub"));
+    /* A drive named on Linux: said once, its colon not doubled. */
+    run_result drive = run({"list", "--drive", "A:"});
+    EXPECT_EQ(drive.err, "vxpack: --drive is for vxpack.exe on Windows; here the volumes are "
+                         "folders: give --volumes DIR\n");
 }
 
 TEST_F(VxpackCli, TraceListsThePlatformCalls)

@@ -28,7 +28,13 @@ const char USAGE[] =
     "            the registry and its new drive connections are written back)\n"
     "  --save-outside\n"
     "            also write back files that the world names outside its own folder\n"
-    "            (such as registry = ../server/SERVER.reg)\n";
+    "            (such as registry = ../server/SERVER.reg)\n"
+    "  --help    show this text\n"
+    "  --version show the version\n"
+    "exit code: the agent's own (0), 1 when the world cannot be read or written back,\n"
+    "2 when the command line is wrong\n";
+
+const char VERSION[] = "klagent-sim 1.0\n";
 
 /* What the command line asks for. */
 struct command_line {
@@ -37,6 +43,7 @@ struct command_line {
     bool save = true;
     bool save_outside = false;
     bool help = false;
+    bool version = false;
     std::string world;
     std::vector<std::string> agent_args;
 };
@@ -62,6 +69,8 @@ bool parse_command_line(const std::vector<std::string> &args, command_line *c,
             c->save_outside = true;
         } else if (!rest && a == "--help") {
             c->help = true;
+        } else if (!rest && a == "--version") {
+            c->version = true;
         } else if (!have_world) {
             if (!rest && a.size() > 1 && a[0] == '-') {
                 *error = "unknown option " + a;
@@ -73,7 +82,7 @@ bool parse_command_line(const std::vector<std::string> &args, command_line *c,
             c->agent_args.push_back(a);
         }
     }
-    if (!have_world && !c->help) {
+    if (!have_world && !c->help && !c->version) {
         *error = "no world given";
         return false;
     }
@@ -222,11 +231,15 @@ int ksim_run(const std::vector<std::string> &args, FILE *out, FILE *err)
     command_line c;
     std::string error;
     if (!parse_command_line(args, &c, &error)) {
-        fprintf(err, "klagent-sim: %s\n%s", error.c_str(), USAGE);
+        fprintf(err, "klagent-sim: %s (klagent-sim --help shows the usage)\n", error.c_str());
         return 2;
     }
     if (c.help) {
         fputs(USAGE, out);
+        return 0;
+    }
+    if (c.version) {
+        fputs(VERSION, out);
         return 0;
     }
     const bool trace = c.trace, save = c.save, save_outside = c.save_outside;

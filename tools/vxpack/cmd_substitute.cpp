@@ -106,6 +106,38 @@ status_t resolve_token(int32_t, int32_t, const char *token, char *buf, uint16_t 
 
 /* Where in text the token wanted begins ("line 3, column 7"), found as the filter finds
  * tokens; wanted empty: the last % that opens a token never closed. */
+/* A token as one line of a message: line ends and other control characters written as \n,
+ * \r, \t or \xNN, and a long one cut. */
+std::string token_shown(const std::string &token)
+{
+    const size_t SHOWN_MAX = 60;
+    std::string out;
+    for (size_t i = 0; i < token.size(); i++) {
+        if (out.size() >= SHOWN_MAX && i + 1 < token.size()) {
+            out += "...%";
+            break;
+        }
+        unsigned char c = (unsigned char)token[i];
+        char hex[8];
+        snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t"
+               : c < ' ' || c == 0x7F ? std::string(hex) : std::string(1, (char)c);
+    }
+    return out;
+}
+
+/* Whether --set NAME=VALUE can give a token's name: not empty, no = (the value starts after the
+ * first), no blank or control character. */
+bool token_settable(const std::string &name)
+{
+    if (name.empty())
+        return false;
+    for (char c : name)
+        if (c == '=' || (unsigned char)c <= ' ' || c == 0x7F)
+            return false;
+    return true;
+}
+
 std::string token_position(const std::string &text, const std::string &wanted)
 {
     int line = 1, column = 1, open_line = 0, open_column = 0;
@@ -221,11 +253,13 @@ int cmd_substitute(const pack_global &g, const substitute_options &o)
                          "at most; a % that should be %%?)";
                 return true;
             }
-            *words = (where.empty() ? "" : where + ": ") + resolving.failed +
-                     (resolving.too_long
-                          ? ": its value is longer than 1023 characters"
-                          : " has no value (give --set " + name +
-                                "=VALUE, or --keep-unknown to leave it as it stands)");
+            *words = (where.empty() ? "" : where + ": ") + token_shown(resolving.failed) +
+                     (resolving.too_long ? ": its value is longer than 1023 characters"
+                      : token_settable(name)
+                          ? " has no value (give --set " + name +
+                                "=VALUE, or --keep-unknown to leave it as it stands)"
+                          : " has no value, and --set cannot name it (write %% for a percent "
+                            "sign that opens no token, or give --keep-unknown)");
             return true;
         }
         if (rc == STATUS_READ_ERROR) {

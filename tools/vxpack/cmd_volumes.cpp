@@ -10,6 +10,7 @@
 #include "pack_volumes.h"
 #include "vxpack.h"
 #include "check_ini.h"
+#include "platform/os.h"
 #include "platform/path.h"
 #include "transfer/transfer.h"
 #include "transfer/volume.h"
@@ -33,6 +34,17 @@ std::vector<std::string> piece_names(const std::string &name, uint32_t n)
     return out;
 }
 
+/* A failure to reach the volumes, told of the --volumes folder, else of the file; a drive is
+ * named by the words themselves ("A:: ..." would double its colon). */
+void report_volumes_failure(const std::string &volumes, const std::string &file,
+                            const std::string &error)
+{
+    if (!volumes.empty() || !file.empty())
+        report_failure(!volumes.empty() ? volumes : file, error);
+    else
+        fprintf(stderr, "vxpack: %s\n", error.c_str());
+}
+
 /* Words for the statuses of a copy over volumes. */
 bool volume_words(const pack_volumes &v, status_t rc, std::string *words)
 {
@@ -49,6 +61,7 @@ struct piece {
     std::string key;   /* the name with ? at the piece position */
     char character;    /* 1 to 9, or 0 for the last */
     std::string label; /* of its volume */
+    std::string shown; /* its volume, as list shows it */
 };
 
 /* Whether the pieces of one set make the set: numbered pieces with consecutive characters
@@ -106,6 +119,37 @@ std::string set_state(const std::vector<piece> &found, const std::string &key)
            volumes_label(last->word, (int32_t)last->volume);
 }
 
+/* Two volumes that carry one label of a set make it ambiguous: a join would read whichever
+ * comes first. The words that say so, naming both, or empty. */
+std::string set_ambiguity(const std::vector<volume_info> &vols, const std::vector<piece> &found,
+                          const std::string &key)
+{
+    for (const piece &p : found) {
+        if (p.key != key)
+            continue;
+        std::string word = p.label.substr(0, p.label.find(' '));
+        for (size_t i = 0; i < vols.size(); i++)
+            for (size_t j = i + 1; j < vols.size(); j++)
+                if (!vols[i].label.empty() && ini_same(vols[i].label, vols[j].label) &&
+                    ini_same(vols[i].label.substr(0, vols[i].label.find(' ')), word))
+                    return "ambiguous: " + vols[i].shown + " and " + vols[j].shown +
+                           " both carry the label " + vols[i].label + " (take one of them away)";
+    }
+    return "";
+}
+
+/* What one volume read alone shows of a set: its pieces there, and that the rest was not
+ * looked at. */
+std::string seen_alone(const std::vector<piece> &found, const std::string &key)
+{
+    std::string seen;
+    for (const piece &p : found)
+        if (p.key == key)
+            seen += std::string(seen.empty() ? "" : ", ") + "piece " + p.character + " (on " +
+                    (p.label.empty() ? std::string("a disk without label") : p.label) + ")";
+    return seen + " here; its other pieces are on disks not read";
+}
+
 /* A file of an earlier set on a volume this split writes: the file under its own name or any
  * piece of it. A join reads a volume's file before its pieces and a numbered piece before the
  * last one, so such a file would be read in place of the new set's piece. Empty when the
@@ -132,7 +176,43 @@ std::string earlier_set(const pack_volumes &v, const std::string &name, uint32_t
     return "";
 }
 
+/* Whether a joined file is a compressed one: a compressed name (the base begins with an
+ * underscore) and the header byte of the code width the engine's encoder writes. */
+bool holds_compressed(const std::string &name, const std::string &path)
+{
+    const int ENCODER_WIDTH = 13;
+    if (name.empty() || name[0] != '_')
+        return false;
+    FILE *f = crt_fopen(path.c_str(), "rb");
+    if (f == NULL)
+        return false;
+    int first = fgetc(f);
+    fclose(f);
+    return first == ENCODER_WIDTH;
+}
+
 } // namespace
+
+std::string label_word_problem(const std::string &word, uint32_t volumes)
+{
+    const size_t LABEL_MAX = 11;
+    if (word.empty())
+        return "--label needs a word, such as DISK (the volumes are labelled DISK 1, DISK 2, ...)";
+    for (char c : word) {
+        unsigned char u = (unsigned char)c;
+        if (u <= ' ' || u >= 0x7F || strchr("\"*+,./:;<=>?[\\]|", c) != NULL)
+            return "--label " + word + ": a volume label cannot hold " +
+                   (u == ' ' ? std::string("a blank in the word")
+                    : u < ' ' || u >= 0x7F ? std::string("control or non-ASCII characters")
+                                           : "\"" + std::string(1, c) + "\"") +
+                   "; use letters, digits and - _";
+    }
+    std::string last = volumes_label(word, (int32_t)(volumes == 0 ? 1 : volumes));
+    if (last.size() > LABEL_MAX)
+        return "--label " + word + ": the label " + last + " is longer than the " +
+               std::to_string(LABEL_MAX) + " characters a volume label holds";
+    return "";
+}
 
 std::string volumes_label(const std::string &base, int32_t volume)
 {
@@ -146,14 +226,13 @@ int cmd_split(const pack_global &g, const split_options &o)
     if (!names_file(o.file, &source))
         return EXIT_FAILED;
     pack_volumes v{o.volumes, o.drive, o.volume_size, true, o.label, ""};
-    if (o.label.empty() || o.label.find(' ') != std::string::npos) {
-        report_failure(o.file, "--label needs one word, such as DISK (the volumes are labelled "
-                               "DISK 1, DISK 2, ...)");
+    v.quiet = g.quiet;
+    if (!label_word_problem(o.label, 1).empty()) {
+        report_failure(o.file, label_word_problem(o.label, 1));
         return EXIT_FAILED;
     }
     if (!volumes_open(&v, &error)) {
-        report_failure(!o.volumes.empty() ? o.volumes : !o.drive.empty() ? o.drive : o.file,
-                       error);
+        report_volumes_failure(o.volumes, o.file, error);
         return EXIT_FAILED;
     }
     uint64_t size = 0;
@@ -169,14 +248,31 @@ int cmd_split(const pack_global &g, const split_options &o)
                                    ": a volume holds at least one sector of 512 bytes");
         return EXIT_FAILED;
     }
-    if (pieces == 0) {
+    /* Every piece gets a budget of its own, never the volume's free space: a split onto a
+     * large disk would otherwise put the whole file into the first piece. */
+    std::vector<uint32_t> budgets = o.limits;
+    if (pieces > VOLUME_PIECES_MAX) {
+        report_failure(o.file, "--pieces " + std::to_string(pieces) +
+                                   ": a set has at most 10 pieces (the digits 1 to 9, then 0)");
+        return EXIT_FAILED;
+    }
+    if (budgets.empty()) {
         if (o.volume_size / 512 * 512 <= o.reserve) {
             report_failure(o.file, "--reserve leaves nothing of a volume of " +
                                        report_size(o.volume_size));
             return EXIT_FAILED;
         }
         uint64_t per = o.volume_size / 512 * 512 - o.reserve;
-        pieces = (uint32_t)(size == 0 ? 1 : (size + per - 1) / per);
+        uint64_t needed = size == 0 ? 1 : (size + per - 1) / per;
+        if (pieces == 0 && needed > VOLUME_PIECES_MAX) {
+            report_failure(o.file, "needs " + std::to_string(needed) +
+                                       " pieces, and a set has at most 10 (the digits 1 to 9, "
+                                       "then 0): give a larger --volume-size");
+            return EXIT_FAILED;
+        }
+        if (pieces == 0)
+            pieces = (uint32_t)needed;
+        budgets.assign(pieces, (uint32_t)std::min<uint64_t>(per, 0xFFFFFFFFu));
     }
     std::string name = names_last(o.file);
     if (!volume_pieces_fit(name.c_str(), pieces)) {
@@ -185,9 +281,36 @@ int cmd_split(const pack_global &g, const split_options &o)
                                    "0): give a larger --volume-size");
         return EXIT_FAILED;
     }
-    if (!o.limits.empty() && o.limits.size() < pieces) {
+    if (budgets.size() < pieces) {
         report_failure(o.file, "--limits gives " + std::to_string(o.limits.size()) +
                                    " sizes for " + std::to_string(pieces) + " pieces");
+        return EXIT_FAILED;
+    }
+    std::string label_problem = label_word_problem(o.label, pieces);
+    if (!label_problem.empty()) {
+        report_failure(o.file, label_problem);
+        return EXIT_FAILED;
+    }
+    /* The pieces must hold the whole file, and none may be left empty: a set with an empty
+     * piece cannot be told from one cut short. */
+    uint64_t before_last = 0, all = 0;
+    for (uint32_t i = 0; i < pieces; i++) {
+        all += budgets[i];
+        if (i + 1 < pieces)
+            before_last += budgets[i];
+    }
+    if (all < size) {
+        report_failure(source.shown, report_size(size) + " do not fit " +
+                                         std::to_string(pieces) + " piece" +
+                                         (pieces == 1 ? "" : "s") + " of at most " +
+                                         report_size(budgets[0]) +
+                                         " (give more --pieces or a larger --volume-size)");
+        return EXIT_FAILED;
+    }
+    if (pieces > 1 && before_last >= size) {
+        report_failure(source.shown, report_size(size) + " leave the last of " +
+                                         std::to_string(pieces) + " pieces empty (give fewer "
+                                         "--pieces, or leave --pieces out)");
         return EXIT_FAILED;
     }
     std::string earlier = earlier_set(v, name, pieces);
@@ -202,7 +325,7 @@ int cmd_split(const pack_global &g, const split_options &o)
     progress_begin(name, size, !g.quiet && host_stderr_is_terminal());
     status_t rc = transfer_split(source.path.c_str(), target, 1, pieces, o.reserve, 0, 0, 0,
                                  label, &v, volumes_prompt, progress_callback, NULL, 0,
-                                 o.limits.empty() ? NULL : o.limits.data(), &counter);
+                                 budgets.data(), &counter);
     progress_end();
     std::vector<std::string> names = piece_names(name, pieces);
     if (rc != STATUS_OK) {
@@ -238,13 +361,12 @@ int cmd_join(const pack_global &g, const join_options &o)
     pack_volumes v{o.volumes, o.drive, 0, false, o.label, ""};
     std::string error;
     std::string name = names_last(o.file);
-    if (o.label.empty() || o.label.find(' ') != std::string::npos) {
-        report_failure(o.file, "--label needs the one word of the volumes' labels, such as DISK");
+    if (!label_word_problem(o.label, 1).empty()) {
+        report_failure(o.file, label_word_problem(o.label, 1));
         return EXIT_FAILED;
     }
     if (!volumes_open(&v, &error)) {
-        report_failure(!o.volumes.empty() ? o.volumes : !o.drive.empty() ? o.drive : o.file,
-                       error);
+        report_volumes_failure(o.volumes, o.file, error);
         return EXIT_FAILED;
     }
     pack_file target, source;
@@ -285,6 +407,12 @@ int cmd_join(const pack_global &g, const join_options &o)
         printf("%s (from %s on) -> %s: %llu bytes%s\n", source.shown.c_str(),
                volumes_label(o.label, 1).c_str(), target.shown.c_str(),
                (unsigned long long)size, o.expand ? ", expanded" : "");
+    if (!o.expand && holds_compressed(name, target.path)) {
+        fflush(stdout);
+        fprintf(stderr, "vxpack: %s: the set holds a compressed file, written as it is; join "
+                        "it by its expanded name with --expand to get the file itself\n",
+                target.shown.c_str());
+    }
     return EXIT_DONE;
 }
 
@@ -295,8 +423,7 @@ int cmd_list(const pack_global &g, const list_options &o)
     std::vector<volume_info> vols;
     std::string error;
     if (!volumes_list(v, &vols, &error)) {
-        report_failure(!o.volumes.empty() ? o.volumes : !o.drive.empty() ? o.drive : "list",
-                       error);
+        report_volumes_failure(o.volumes, "", error);
         return EXIT_FAILED;
     }
     if (vols.empty()) {
@@ -316,7 +443,7 @@ int cmd_list(const pack_global &g, const list_options &o)
             if (pos < base.size() && base[pos] >= '0' && base[pos] <= '9') {
                 std::string key = f.first;
                 key[pos] = '?';
-                found.push_back(piece{key, base[pos], vol.label});
+                found.push_back(piece{key, base[pos], vol.label, vol.shown});
             }
         }
     }
@@ -324,13 +451,24 @@ int cmd_list(const pack_global &g, const list_options &o)
     for (const piece &p : found)
         if (std::find(keys.begin(), keys.end(), p.key) == keys.end())
             keys.push_back(p.key);
+    bool alone = false;
+    for (const volume_info &vol : vols)
+        alone = alone || vol.alone;
     int incomplete = 0;
     for (const std::string &key : keys) {
-        std::string state = set_state(found, key);
+        std::string state = alone ? seen_alone(found, key) : set_ambiguity(vols, found, key);
+        if (state.empty())
+            state = set_state(found, key);
+        /* Not shown complete is not complete: a script that checks a set before it ships
+         * must not pass on what was never seen. */
         if (state.compare(0, 8, "complete") != 0)
             incomplete++;
         printf("set %s: %s\n", key.c_str(), state.c_str());
     }
+    if (alone)
+        printf("Only %s was read: the disks of a set are read one at a time, so whether a set "
+               "is complete shows when it is joined.\n",
+               vols[0].shown.c_str());
     return incomplete == 0 ? EXIT_DONE : EXIT_FAILED;
 }
 

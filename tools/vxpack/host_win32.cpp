@@ -35,8 +35,15 @@ static bool host_full_path(const std::string &given, std::string *full, std::str
     std::replace(path.begin(), path.end(), '/', '\\');
     char buf[PATH_CAP];
     DWORD n = GetFullPathNameA(path.c_str(), sizeof buf, buf, NULL);
-    if (n == 0 || n >= sizeof buf) {
-        *error = n == 0 ? "not a valid path" : "the name is longer than Windows allows";
+    /* A name too long for the call fails it with an error of its own: told apart from a path
+     * the call cannot make sense of. */
+    DWORD why = n == 0 ? GetLastError() : 0;
+    if (n >= sizeof buf || why == ERROR_FILENAME_EXCED_RANGE || why == ERROR_BUFFER_OVERFLOW) {
+        *error = "the name is longer than Windows allows";
+        return false;
+    }
+    if (n == 0) {
+        *error = "not a valid path";
         return false;
     }
     *full = buf;

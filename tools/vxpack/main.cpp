@@ -16,6 +16,24 @@ void add_volume_options(CLI::App *command, std::string &volumes, std::string &dr
     command->add_option("--drive", drive, drive_help)->type_name("X:");
 }
 
+/* A command line that cannot be run: one line naming what is wrong and where help is, exit 2. */
+int usage_error(const std::string &what, const std::string &command)
+{
+    std::string help = command.empty() ? "vxpack --help" : "vxpack " + command + " --help";
+    fprintf(stderr, "vxpack: %s (%s shows the usage)\n", what.c_str(), help.c_str());
+    return vxpack::EXIT_USAGE;
+}
+
+/* The command the words name, or empty when none of them is one. */
+std::string command_named(CLI::App &app, int argc, char **argv)
+{
+    for (int i = 1; i < argc; i++)
+        for (const CLI::App *sub : app.get_subcommands({}))
+            if (sub->get_name() == argv[i])
+                return argv[i];
+    return "";
+}
+
 /* The whole command line, with the platform started around the command that runs. */
 int vxpack_main(int argc, char **argv)
 {
@@ -77,7 +95,10 @@ int vxpack_main(int argc, char **argv)
         ->required()->type_name("WORD");
     split->add_option("--pieces", spl.pieces, "How many pieces (default: as the file needs)")
         ->type_name("N");
-    split->add_option("--volume-size", volume_size, "What a volume holds (default 1457664: a 1.44 MB floppy disk)")
+    split->add_option("--volume-size", volume_size,
+                      "What a volume holds: bytes, or K (1024 bytes) or M (1024K); 360K, 720K, "
+                      "1.2M, 1.44M and 2.88M are what such a floppy disk holds (default 1.44M: "
+                      "1457664 bytes). Every piece is at most this size, less --reserve")
         ->type_name("SIZE");
     split->add_option("--limits", limits, "The size of each piece, in order")
         ->type_name("A,B,...");
@@ -107,33 +128,49 @@ int vxpack_main(int argc, char **argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
-        return app.exit(e) == 0 ? EXIT_DONE : EXIT_USAGE;
+        if (e.get_exit_code() == 0)
+            return app.exit(e) == 0 ? EXIT_DONE : EXIT_USAGE;
+        std::string command = command_named(app, argc, argv);
+        for (int i = 1; command.empty() && i < argc; i++)
+            if (argv[i][0] != '-')
+                return usage_error(std::string(argv[i]) + " is not a command (compress, expand, "
+                                   "substitute, check, split, join, list)", "");
+        return usage_error(e.what(), command);
     }
 
+    std::string label_problem =
+        split->parsed() ? label_word_problem(spl.label, spl.pieces == 0 ? 1 : spl.pieces)
+        : join->parsed() ? label_word_problem(joi.label, 1)
+                         : "";
+    for (const std::string &one : substitute->parsed() ? sub.sets : std::vector<std::string>{}) {
+        size_t eq = one.find('=');
+        if (eq == std::string::npos || eq == 0 || one.find('%') < eq)
+            return usage_error("--set " + one + ": give NAME=VALUE, the name without %",
+                               "substitute");
+    }
+    if (!label_problem.empty())
+        return usage_error(label_problem, split->parsed() ? "split" : "join");
     if (split->parsed()) {
         if (!parse_size(volume_size, &spl.volume_size) || spl.volume_size > 0xFFFFFFFFu) {
-            fprintf(stderr, "vxpack: --volume-size %s: give bytes, or a size such as 1440K or "
-                            "1.44M\n", volume_size.c_str());
-            return EXIT_USAGE;
+            return usage_error("--volume-size " + volume_size +
+                                   ": give bytes, or a size such as 720K, 1.44M or 100M",
+                               "split");
         }
         for (size_t at = 0; !limits.empty() && at != std::string::npos;) {
             size_t comma = limits.find(',', at);
             std::string one = limits.substr(at, comma == std::string::npos ? comma : comma - at);
             uint64_t bytes = 0;
             if (!parse_size(one, &bytes) || bytes > 0xFFFFFFFFu) {
-                fprintf(stderr, "vxpack: --limits %s: \"%s\" is not a size\n", limits.c_str(),
-                        one.c_str());
-                return EXIT_USAGE;
+                return usage_error("--limits " + limits + ": \"" + one + "\" is not a size",
+                                   "split");
             }
             spl.limits.push_back((uint32_t)bytes);
             at = comma == std::string::npos ? comma : comma + 1;
         }
     }
     std::string error;
-    if (!host_start(g.trace, &error)) {
-        fprintf(stderr, "vxpack: %s\n", error.c_str());
-        return EXIT_USAGE;
-    }
+    if (!host_start(g.trace, &error))
+        return usage_error(error, "");
     int code = EXIT_USAGE;
     if (compress->parsed())
         code = cmd_compress(g, files, out_dir);

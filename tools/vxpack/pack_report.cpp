@@ -105,17 +105,38 @@ std::string report_size(uint64_t bytes)
     return buf;
 }
 
+/* What a formatted FAT floppy disk's data area holds: its clusters times the cluster size,
+ * after the boot sector, both FATs and the root folder. 2.88M: 5760 sectors less 1 + 2 x 9 +
+ * 15 leave 5726, which make 2863 clusters of 1024 bytes. */
+struct floppy_size {
+    const char *number, *unit;
+    uint64_t bytes;
+};
+const floppy_size FLOPPY_SIZES[] = {
+    {"360", "K", 362496},   {"720", "K", 730112},    {"1.2", "M", 1213952},
+    {"1.44", "M", 1457664}, {"2.88", "M", 2931712},
+};
+
 bool parse_size(const std::string &text, uint64_t *bytes)
 {
     char *end = NULL;
     if (text.empty() || !(isdigit((unsigned char)text[0]) || text[0] == '.'))
         return false;
     double n = strtod(text.c_str(), &end);
+    std::string number = text.substr(0, (size_t)(end - text.c_str()));
     std::string unit = end;
-    double scale = unit.empty() || unit == "B" ? 1
-                   : unit == "K" || unit == "k" || unit == "KB" ? 1024
-                   : unit == "M" || unit == "MB" ? 1048576
-                                                 : 0;
+    if (unit == "k" || unit == "KB" || unit == "kB")
+        unit = "K";
+    else if (unit == "MB")
+        unit = "M";
+    else if (unit == "B")
+        unit = "";
+    for (const floppy_size &f : FLOPPY_SIZES)
+        if (number == f.number && unit == f.unit) {
+            *bytes = f.bytes;
+            return true;
+        }
+    double scale = unit.empty() ? 1 : unit == "K" ? 1024 : unit == "M" ? 1048576 : 0;
     if (scale == 0 || n * scale < 1 || n * scale > 1e15)
         return false;
     *bytes = (uint64_t)(n * scale);

@@ -31,8 +31,9 @@ void report_failure(const std::string &file, const std::string &what);
 /* Sizes for people: 1234 bytes, 12.1 KB, 3.4 MB (1 KB = 1024 bytes). */
 std::string report_size(uint64_t bytes);
 
-/* A size as people write it: 1457664, 1440K, 1.44M (K = 1024 bytes, M = 1024 K). False when
- * it is not one, or not above 0. */
+/* A size as people write it: 1457664, 20K, 1.5M (K = 1024 bytes, M = 1024 K), where the
+ * floppy sizes 360K, 720K, 1.2M, 1.44M and 2.88M mean what such a disk holds (1.44M is
+ * 1457664). False when it is not one, or not above 0. */
 bool parse_size(const std::string &text, uint64_t *bytes);
 
 /* The progress bar, on standard error while enabled: bytes done of the total (0: not known),

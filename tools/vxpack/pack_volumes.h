@@ -19,6 +19,7 @@ struct pack_volumes {
     bool write;           /* a split: volumes missing are made (Linux) and labelled */
     std::string label;    /* the label base, for the prompt's words */
     std::string failure;  /* why the prompt cancelled, when it was not the user's choice */
+    bool quiet = false;   /* --quiet: a disk that holds anything is refused, not asked about */
 };
 
 /* A volume's name, label and files (name, bytes), for list. */
@@ -26,6 +27,7 @@ struct volume_info {
     std::string shown;
     std::string label;
     std::vector<std::pair<std::string, uint64_t>> files;
+    bool alone = false; /* read by itself: the other volumes of its sets were out of reach */
 };
 
 /* Make the drive ready for a copy: false with *error in words (a missing folder, an option
@@ -36,7 +38,8 @@ bool volumes_open(pack_volumes *v, std::string *error);
 void volumes_prompt(int32_t user, char *drive_root, const void *context, int32_t volume,
                     const char *platform, int32_t *cancel, int32_t wrong_volume);
 
-/* What the volumes hold: every volume folder (Linux), or the disk in the drive (Windows). */
+/* What the volumes hold: every volume folder (Linux; a volume folder given itself is read
+ * alone), or the disk in the drive (Windows; always alone). */
 bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::string *error);
 
 /* After a failed split, take the pieces named [in] off the volumes labelled "label n" for n

@@ -111,6 +111,20 @@ void volumes_prompt(int32_t user, char *drive_root, const void *context, int32_t
         return;
     }
     volume_last_asked = volume;
+    /* Two folders with one label would make the set whichever the order of the folders
+     * gives: refused, as list refuses it. */
+    std::string found;
+    for (const volume_folder &f : volume_folders(v->folder)) {
+        if (!ini_same(f.label, wanted))
+            continue;
+        if (!found.empty()) {
+            v->failure = found + " and " + v->folder + "/" + f.name + " both carry the label " +
+                         wanted + ": the set is ambiguous (take one of them away)";
+            *cancel = 1;
+            return;
+        }
+        found = v->folder + "/" + f.name;
+    }
     for (const volume_folder &f : volume_folders(v->folder))
         if (ini_same(f.label, wanted)) {
             volume_insert(*v, f.path);
@@ -145,6 +159,7 @@ bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::str
         folders.assign(1, volume_folder{v.folder, "", own});
     for (const volume_folder &f : folders) {
         volume_info info{f.name.empty() ? v.folder : v.folder + "/" + f.name, f.label, {}};
+        info.alone = f.name.empty();
         DIR *d = opendir(f.path.c_str());
         while (struct dirent *e = d != NULL ? readdir(d) : NULL) {
             std::string name = e->d_name;

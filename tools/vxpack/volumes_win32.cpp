@@ -11,6 +11,7 @@
 #include "platform/os.h"
 #include "platform/path.h"
 #include "transfer/volume.h"
+#include "volumes_console.h"
 
 namespace vxpack {
 
@@ -62,35 +63,10 @@ void volumes_prompt(int32_t user, char *drive_root, const void *context, int32_t
 {
     (void)user;
     (void)platform;
-    pack_volumes *v = (pack_volumes *)context;
-    std::string wanted = volumes_label(v->label, volume);
-    std::string drive = std::string(drive_root).substr(0, 2);
-    std::string label;
+    (void)wrong_volume; /* the prompt says what the drive holds every time */
     fflush(stdout);
-    if (wrong_volume && volume_read_label(drive_root, &label))
-        fprintf(stderr, "The disk in drive %s is labelled \"%s\", not \"%s\".\n", drive.c_str(),
-                label.c_str(), wanted.c_str());
-    for (;;) {
-        fprintf(stderr,
-                "Insert the disk labelled %s in drive %s and press Enter; type another drive, "
-                "or Q to cancel: ",
-                wanted.c_str(), drive.c_str());
-        fflush(stderr);
-        std::string line, root;
-        if (!host_read_line(&line) || line == "q" || line == "Q") {
-            fprintf(stderr, "\n");
-            *cancel = 1;
-            return;
-        }
-        if (line.empty())
-            return;
-        if (volume_typed_drive(line, &root)) {
-            snprintf(drive_root, PATH_CAP, "%s", root.c_str());
-            return;
-        }
-        fprintf(stderr, "\"%s\" is not a drive: type a letter and a colon, such as B:\n",
-                line.c_str());
-    }
+    console_prompt((pack_volumes *)context, drive_root, volume, cancel,
+                   console_io{host_read_line, stderr});
 }
 
 bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::string *error)
@@ -100,6 +76,7 @@ bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::str
         return false;
     std::string root = std::string(volume_drive_root());
     volume_info info{probe.drive, "", {}};
+    info.alone = true; /* one drive shows one disk of a set */
     if (!volume_read_label(root, &info.label)) {
         *error = "no disk can be read in drive " + probe.drive;
         return false;

@@ -73,6 +73,11 @@ struct join_options {
 };
 int cmd_join(const pack_global &g, const join_options &o);
 
+/* Why a label word cannot make FAT volume labels "WORD 1" to "WORD n" for n volumes (a label
+ * holds 11 characters, its blank and number included, and none of " * + , . / : ; < = > ? [ \ ]
+ * | nor a control or non-ASCII character), or empty when it can. */
+std::string label_word_problem(const std::string &word, uint32_t volumes);
+
 /* What the volumes hold and whether each set on them is complete. */
 struct list_options {
     std::string volumes, drive;

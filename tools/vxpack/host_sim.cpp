@@ -3,6 +3,8 @@
 #include "pack_host.h"
 
 #include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <string.h>
 #include <stdlib.h>
@@ -238,6 +240,28 @@ bool host_plain_or_missing(const std::string &win, std::string *error)
         return true;
     *error = S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
     return false;
+}
+
+bool host_create_new(const std::string &win, bool *taken, std::string *error)
+{
+    /* Every run of vxpack has a workstation of its own over the same host folders: only the
+     * host's exclusive create keeps two of them apart. */
+    *taken = false;
+    std::string host = sim_host_path(win.c_str());
+    if (host.empty()) {
+        *error = "its folder does not exist";
+        return false;
+    }
+    int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno == EEXIST)
+            *taken = true;
+        else
+            *error = strerror(errno);
+        return false;
+    }
+    close(fd);
+    return true;
 }
 
 bool host_file_size(const std::string &given, uint64_t *size)

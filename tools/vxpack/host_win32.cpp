@@ -108,6 +108,25 @@ bool host_plain_or_missing(const std::string &win, std::string *error)
     return false;
 }
 
+bool host_create_new(const std::string &win, bool *taken, std::string *error)
+{
+    *taken = false;
+    HANDLE h = CreateFileA(win.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD e = GetLastError();
+        /* A folder of that name answers access denied. */
+        if (e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS ||
+            (e == ERROR_ACCESS_DENIED && GetFileAttributesA(win.c_str()) != INVALID_FILE_ATTRIBUTES))
+            *taken = true;
+        else
+            *error = "cannot be made (error " + std::to_string(e) + ")";
+        return false;
+    }
+    CloseHandle(h);
+    return true;
+}
+
 bool host_file_size(const std::string &given, uint64_t *size)
 {
     struct _stati64 st;

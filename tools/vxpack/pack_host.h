@@ -33,6 +33,12 @@ char host_separator(void);
  * would wait for a writer forever). */
 bool host_plain_or_missing(const std::string &win, std::string *error);
 
+/* Make the file win [in], empty, for this run alone, as one step that fails when the name is
+ * taken (a file of another run made between a look and an open would otherwise be shared).
+ * True when made; false with *taken when a file or folder of that name exists, or with
+ * *error when it cannot be made. */
+bool host_create_new(const std::string &win, bool *taken, std::string *error);
+
 /* The size of a file the user named, false when it is not a readable file. */
 bool host_file_size(const std::string &given, uint64_t *size);
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "pack_host.h"
 #include "platform/file.h"
 #include "platform/os.h"
 #include "platform/path.h"
@@ -29,11 +30,18 @@ bool output_begin(const std::string &final_path, pack_output *out, std::string *
             *error = "its folder cannot be read";
             return false;
         }
-        if (!exists) {
+        if (exists)
+            continue;
+        /* Another run may have taken the name since the look: only making the file settles
+         * whose it is. */
+        bool taken = false;
+        if (host_create_new(temp, &taken, error)) {
             out->final_path = final_path;
             out->temp_path = temp;
             return true;
         }
+        if (!taken)
+            return false;
     }
     *error = "its folder holds no free temporary name (~VXP0001.TMP to ~VXP0999.TMP)";
     return false;

@@ -14,9 +14,9 @@ struct pack_output {
     std::string temp_path;  /* where it is written meanwhile; empty once committed */
 };
 
-/* Choose a temporary name beside final_path [in] that names no file yet (~VXP0001.TMP,
- * ~VXP0002.TMP, ...). False with *error when the folder has no free name or cannot be
- * tested. */
+/* Make an empty temporary file beside final_path [in], under the first name that no file has
+ * (~VXP0001.TMP, ~VXP0002.TMP, ...), made in one step so that it is this run's alone. False
+ * with *error when the folder has no free name or the file cannot be made. */
 bool output_begin(const std::string &final_path, pack_output *out, std::string *error);
 
 /* Put the temporary file in the final name's place, replacing a file there: 0, or the

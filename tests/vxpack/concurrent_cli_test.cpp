@@ -1,0 +1,46 @@
+/* Runs of vxpack side by side in one folder: each makes exactly its own output. */
+#include "vxpack_cli_testing.h"
+
+namespace {
+
+class ConcurrentRuns : public VxpackCliTest {};
+
+/* Many real processes started at once compress files of their own into one folder, where each
+ * writes under a temporary name first: none may take another's temporary. Then as many expand
+ * them back at once, into one output folder. */
+TEST_F(ConcurrentRuns, EachRunMakesExactlyItsOwnOutput)
+{
+    const int runs = 24;
+    std::vector<std::string> originals;
+    for (int i = 0; i < runs; i++) {
+        /* Different bytes and sizes; small, so that the runs start and end close together. */
+        std::string bytes = sample(i % 2 ? "text" : "noise", 20000 + 3700 * i);
+        bytes[0] = (char)i;
+        originals.push_back(bytes);
+        spit(dir / ("F" + std::to_string(i) + ".BIN"), bytes);
+    }
+    auto all_at_once = [&](const std::string &args_of_i) {
+        std::string script = "cd " + quote(dir.string()) + " && for i in $(seq 0 " +
+                             std::to_string(runs - 1) + "); do (" + quote(VXPACK_PROGRAM) +
+                             " " + args_of_i + " >/dev/null 2>run$i.err; echo $? >run$i.code) & "
+                             "done; wait";
+        ASSERT_EQ(std::system(script.c_str()), 0);
+        for (int i = 0; i < runs; i++) {
+            fs::path err = dir / ("run" + std::to_string(i) + ".err");
+            fs::path code = dir / ("run" + std::to_string(i) + ".code");
+            EXPECT_EQ(slurp(code), "0\n") << "run " << i << ": " << slurp(err);
+            fs::remove(err);
+            fs::remove(code);
+        }
+    };
+    all_at_once("compress F$i.BIN");
+    fs::create_directories(dir / "out");
+    all_at_once("expand -o out F$i.BIN");
+    for (int i = 0; i < runs; i++) {
+        std::string name = "F" + std::to_string(i) + ".BIN";
+        EXPECT_TRUE(slurp(dir / "out" / name) == originals[i]) << name << " is another's bytes";
+    }
+    expect_no_temporaries();
+}
+
+} // namespace

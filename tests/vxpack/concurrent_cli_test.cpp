@@ -1,4 +1,5 @@
-/* Runs of vxpack side by side in one folder: each makes exactly its own output. */
+/* vxpack beside other processes: runs side by side in one folder each make exactly their own
+ * output, and a file another process writes to while vxpack reads it gives no output. */
 #include "vxpack_cli_testing.h"
 
 namespace {
@@ -41,6 +42,44 @@ TEST_F(ConcurrentRuns, EachRunMakesExactlyItsOwnOutput)
         EXPECT_TRUE(slurp(dir / "out" / name) == originals[i]) << name << " is another's bytes";
     }
     expect_no_temporaries();
+}
+
+/* A writer that keeps changing a file (appending, or writing one of its bytes again in place,
+ * which changes only its write time) all the while vxpack reads it: the run fails with the reason and leaves no
+ * output and no temporary file. */
+TEST_F(ConcurrentRuns, AFileChangedWhileItIsReadGivesNoOutput)
+{
+    struct Row {
+        const char *what;
+        std::vector<std::string> args;
+        const char *file; /* the one the writer changes */
+        const char *output;
+        const char *change;
+    } rows[] = {
+        {"grown while compressed", {"compress", "BIG.BIN"}, "BIG.BIN", "_BIG.BIN",
+         "printf x >>BIG.BIN"},
+        {"rewritten in place while compressed", {"compress", "BIG.BIN"}, "BIG.BIN", "_BIG.BIN",
+         "dd if=BIG.BIN bs=1 skip=5000 count=1 status=none | "
+         "dd of=BIG.BIN bs=1 seek=5000 conv=notrunc status=none"},
+    };
+    spit(dir / "BIG.BIN", sample("noise", 12 << 20));
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.what);
+        fs::remove(dir / r.output);
+        std::string script = "cd " + quote(dir.string()) + " && rm -f stop && (while [ ! -e stop ]; do " +
+                             r.change + "; done) & cd " + quote(dir.string()) + " && " +
+                             quote(VXPACK_PROGRAM);
+        for (const std::string &a : r.args)
+            script += " " + quote(a);
+        script += " >.out 2>.err; echo $? >.code; touch stop; wait";
+        ASSERT_EQ(std::system(script.c_str()), 0);
+        EXPECT_EQ(slurp(dir / ".code"), "1\n");
+        EXPECT_EQ(slurp(dir / ".err"), std::string("vxpack: ") + r.file +
+                                           ": the file changed while it was read; nothing was "
+                                           "written\n");
+        EXPECT_FALSE(fs::exists(dir / r.output));
+        expect_no_temporaries();
+    }
 }
 
 } // namespace

@@ -264,6 +264,17 @@ bool host_create_new(const std::string &win, bool *taken, std::string *error)
     return true;
 }
 
+bool host_file_state_of(const std::string &win, host_file_state *state)
+{
+    std::string host = sim_host_path(win.c_str());
+    struct stat st;
+    if (host.empty() || stat(host.c_str(), &st) != 0)
+        return false;
+    state->size = (uint64_t)st.st_size;
+    state->written = (int64_t)st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
 bool host_file_size(const std::string &given, uint64_t *size)
 {
     struct stat st;

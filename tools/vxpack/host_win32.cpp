@@ -127,6 +127,17 @@ bool host_create_new(const std::string &win, bool *taken, std::string *error)
     return true;
 }
 
+bool host_file_state_of(const std::string &win, host_file_state *state)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(win.c_str(), GetFileExInfoStandard, &data))
+        return false;
+    state->size = ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    state->written = (int64_t)(((uint64_t)data.ftLastWriteTime.dwHighDateTime << 32) |
+                               data.ftLastWriteTime.dwLowDateTime);
+    return true;
+}
+
 bool host_file_size(const std::string &given, uint64_t *size)
 {
     struct _stati64 st;

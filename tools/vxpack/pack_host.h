@@ -39,6 +39,14 @@ bool host_plain_or_missing(const std::string &win, std::string *error);
  * *error when it cannot be made. */
 bool host_create_new(const std::string &win, bool *taken, std::string *error);
 
+/* What tells that a file changed: its size and its last write time (host units). */
+struct host_file_state {
+    uint64_t size;
+    int64_t written;
+};
+/* The state of the file win [in]; false when it cannot be read (no such file). */
+bool host_file_state_of(const std::string &win, host_file_state *state);
+
 /* The size of a file the user named, false when it is not a readable file. */
 bool host_file_size(const std::string &given, uint64_t *size);
 

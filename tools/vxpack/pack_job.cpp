@@ -1,6 +1,7 @@
 /* The write-then-rename of one made file, with its failures told in words. */
 #include "pack_job.h"
 
+#include "pack_host.h"
 #include "pack_output.h"
 #include "pack_report.h"
 
@@ -16,9 +17,22 @@ bool job_write(const pack_file &source, const pack_file &target, const std::stri
         report_failure(target.shown, error);
         return false;
     }
+    /* A file written to while it is read gives bytes of neither version: note its state
+     * before, and refuse the result when it differs after. */
+    host_file_state before, after;
+    bool watched = host_file_state_of(source.path, &before);
     progress_begin(what, total, bar);
     status_t rc = work(out.temp_path.c_str());
     progress_end();
+    /* Checked whatever work answered: a change explains a failure too (a stream cut short, or
+     * damaged, by the writer). */
+    if (watched &&
+        (!host_file_state_of(source.path, &after) || after.size != before.size ||
+         after.written != before.written)) {
+        output_abandon(&out);
+        report_failure(source.shown, "the file changed while it was read; nothing was written");
+        return false;
+    }
     if (rc == STATUS_OK) {
         rc = output_commit(&out);
         if (rc != STATUS_OK) {

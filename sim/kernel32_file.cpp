@@ -44,10 +44,14 @@ DWORD fs_delete(const char *win_path)
         return error == FS_ERROR_NO_DRIVE ? ERROR_FILE_NOT_FOUND : error;
     if (!e.r.exists)
         return ERROR_FILE_NOT_FOUND;
-    if (e.r.is_dir || fs_is_readonly(e.r.host))
+    /* Deleting opens the file for deletion first, where a holder that does not share that
+     * answers; the read-only attribute is met only after. */
+    if (e.r.is_dir)
         return ERROR_ACCESS_DENIED;
     if (fs_is_busy(e.r.host))
         return ERROR_SHARING_VIOLATION;
+    if (fs_is_readonly(e.r.host))
+        return ERROR_ACCESS_DENIED;
     if (!simi_mutation_allowed())
         return FS_CRASH_ERROR;
     uint64_t size = file_size(e.r.host);
@@ -55,6 +59,7 @@ DWORD fs_delete(const char *win_path)
         return ERROR_ACCESS_DENIED;
     fs_space_shrink(e.r.drive, size, 0);
     fs_times_forget(e.r.host);
+    fs_flags_set(e.r.host, 0);
     return 0;
 }
 
@@ -115,6 +120,13 @@ fail:
     return rc;
 }
 
+/* Whether host path inner lies below host path outer. */
+static bool file_below(const std::string &inner, const std::string &outer)
+{
+    return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
+           inner[outer.size()] == '/';
+}
+
 DWORD fs_move(const char *from_path, const char *to_path, bool replace, bool copy_allowed, bool crt)
 {
     fs_entry from, to;
@@ -123,29 +135,40 @@ DWORD fs_move(const char *from_path, const char *to_path, bool replace, bool cop
         return error == FS_ERROR_NO_DRIVE ? ERROR_FILE_NOT_FOUND : error;
     if (!from.r.exists || from.root)
         return ERROR_FILE_NOT_FOUND;
-    if (!fs_resolve(to_path, &to, &error))
-        return error == FS_ERROR_NO_DRIVE ? ERROR_PATH_NOT_FOUND : error;
-    if (to.root)
-        return ERROR_ACCESS_DENIED;
+    /* The new name is converted without the MAX_PATH buffer; a file named as a folder there
+     * is "not a folder". */
+    if (!fs_resolve_as(to_path, FS_ANY_LENGTH | FS_AS_TARGET, &to, &error))
+        return error == FS_ERROR_NO_DRIVE ? ERROR_FILE_NOT_FOUND : error;
+    /* A new name that ends in a separator names a folder: an existing file spelled so is no
+     * folder, and is not met as an existing target. */
+    bool to_file_as_folder = to.r.exists && !to.r.is_dir && to.trailing_sep;
+    if (to_file_as_folder)
+        to.r.exists = false;
     if (to.r.exists && to.r.host == from.r.host) {
         /* The same entry: at most a change of letter case. */
         std::string dir = from.r.host.substr(0, from.r.host.rfind('/'));
         std::string renamed = dir + "/" + to.name;
-        if (renamed == from.r.host)
+        if (to.root || to.name.empty() || renamed == from.r.host)
             return 0;
         if (!simi_mutation_allowed())
             return FS_CRASH_ERROR;
         if (rename(from.r.host.c_str(), renamed.c_str()) != 0)
             return ERROR_ACCESS_DENIED;
         fs_times_moved(from.r.host, renamed);
+        fs_flags_moved(from.r.host, renamed);
         return 0;
     }
     if (to.r.exists) {
+        /* A drive's root is an existing folder like any other. */
         if (!replace)
             return ERROR_ALREADY_EXISTS;
         if (to.r.is_dir || fs_is_readonly(to.r.host) || fs_is_busy(to.r.host))
             return ERROR_ACCESS_DENIED;
     }
+    if (from.r.is_dir && file_below(to.r.host, from.r.host))
+        return ERROR_INVALID_PARAMETER; /* a folder cannot go below itself */
+    if (to_file_as_folder || (to.trailing_sep && !to.r.exists && !from.r.is_dir))
+        return ERROR_DIRECTORY; /* a file cannot take a folder's name */
     if (fs_is_busy(from.r.host))
         return ERROR_SHARING_VIOLATION;
     if (from.r.drive != to.r.drive || from.r.drive == 0) {
@@ -180,6 +203,7 @@ DWORD fs_move(const char *from_path, const char *to_path, bool replace, bool cop
         return ERROR_ACCESS_DENIED;
     fs_space_shrink(to.r.drive, replaced, 0);
     fs_times_moved(from.r.host, to.r.host);
+    fs_flags_moved(from.r.host, to.r.host);
     return 0;
 }
 
@@ -209,7 +233,10 @@ BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags)
         return file_result("MoveFileExA", args, (DWORD)error);
     if (to == NULL) /* deleting at the next boot is not modelled */
         return file_result("MoveFileExA", args, ERROR_INVALID_PARAMETER);
-    if ((flags & ~(MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) != 0) {
+    /* Every step of the model reaches the host before the call returns: writing through is
+     * what it does anyway. */
+    if ((flags & ~(MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) !=
+        0) {
         fprintf(stderr, "sim: MoveFileExA flags %#x are not modelled\n", (unsigned)flags);
         abort();
     }
@@ -225,7 +252,7 @@ DWORD GetFileAttributesA(LPCSTR path)
     std::string args = simi_q(path);
     fs_entry e;
     DWORD error = 0;
-    if (!fs_resolve(path, &e, &error) || !e.r.exists) {
+    if (!fs_resolve_as(path, FS_QUERY, &e, &error) || !e.r.exists) {
         if (error == 0 || error == FS_ERROR_NO_DRIVE)
             error = ERROR_FILE_NOT_FOUND;
         simi_set_last_error(error);
@@ -235,6 +262,7 @@ DWORD GetFileAttributesA(LPCSTR path)
     DWORD attrs = e.r.is_dir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
     if (!e.r.is_dir && fs_is_readonly(e.r.host))
         attrs |= FILE_ATTRIBUTE_READONLY;
+    attrs |= fs_flags_get(e.r.host);
     simi_log("GetFileAttributesA", args, simi_hex(attrs));
     return attrs;
 }
@@ -251,6 +279,7 @@ static DWORD file_set_attributes(LPCSTR path, DWORD attributes)
         return FS_CRASH_ERROR;
     if (!fs_set_readonly(e.r.host, (attributes & FILE_ATTRIBUTE_READONLY) != 0))
         return ERROR_ACCESS_DENIED;
+    fs_flags_set(e.r.host, attributes);
     return 0;
 }
 
@@ -290,9 +319,13 @@ static DWORD file_disk_free(LPCSTR root, DWORD out[4])
         if (!fs_resolve(root, &e, &error))
             return ERROR_PATH_NOT_FOUND;
     } else {
-        return root[0] == 0 ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+        /* No name, or a drive that no letter names, is no path; another relative name is one
+         * that does not exist below the current folder. */
+        return root[0] == 0 || root[1] == ':' ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
     }
-    if (!e.r.exists || !e.r.is_dir)
+    if (!e.r.exists)
+        return ERROR_FILE_NOT_FOUND; /* a folder below a root answers for its drive if it exists */
+    if (!e.r.is_dir)
         return ERROR_PATH_NOT_FOUND;
     memcpy(out, geometry, sizeof geometry);
     return 0;
@@ -327,7 +360,9 @@ BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectors_per_cluster, LPDWORD bytes_p
 
 struct file_hfile {
     std::string host;
-    int mode; /* OF_READ, OF_WRITE, OF_READWRITE */
+    int mode;        /* OF_READ, OF_WRITE, OF_READWRITE, or 3: neither reading nor writing */
+    unsigned access; /* FS_READ, FS_WRITE */
+    unsigned share;  /* what the OF_SHARE_ bits let others do */
 };
 
 static std::map<HFILE, file_hfile> file_handles;
@@ -336,17 +371,36 @@ static HFILE file_next_handle = 0x100;
 static void file_reset(void)
 {
     for (const auto &kv : file_handles)
-        fs_open_remove(kv.second.host);
+        fs_open_remove(kv.second.host, kv.second.access, kv.second.share);
     file_handles.clear();
     file_next_handle = 0x100;
 }
 
 static bool file_registered = simi_on_reset(file_reset);
 
+/* The access of _lopen's low bits: reading, writing, both, or (3) neither. */
+static unsigned file_lopen_access(int mode)
+{
+    static const unsigned access[4] = {FS_READ, FS_WRITE, FS_READ | FS_WRITE, 0};
+    return access[mode & 3];
+}
+
+/* What the OF_SHARE_ bits let others do: exclusive nothing, deny-write reading, deny-read
+ * writing; compatibility, deny-none and the undefined values both. */
+static unsigned file_lopen_share(int mode)
+{
+    switch (mode & 0x70) {
+    case 0x10: return 0;
+    case 0x20: return FS_READ;
+    case 0x30: return FS_WRITE;
+    default: return FS_READ | FS_WRITE;
+    }
+}
+
 static DWORD file_lopen(LPCSTR path, int mode, HFILE *out)
 {
     int access = mode & 3;
-    if (path == NULL || access == 3)
+    if (path == NULL)
         return ERROR_INVALID_PARAMETER;
     int error = 0;
     if (simi_fault(SIM_OPEN, ERROR_ACCESS_DENIED, &error))
@@ -357,12 +411,17 @@ static DWORD file_lopen(LPCSTR path, int mode, HFILE *out)
         return werr == FS_ERROR_NO_DRIVE ? ERROR_FILE_NOT_FOUND : werr;
     if (!e.r.exists)
         return ERROR_FILE_NOT_FOUND;
-    if (e.r.is_dir || (access != OF_READ && fs_is_readonly(e.r.host)))
+    if (e.r.is_dir ||
+        ((access == OF_WRITE || access == OF_READWRITE) && fs_is_readonly(e.r.host)))
         return ERROR_ACCESS_DENIED;
+    unsigned want = file_lopen_access(mode), share = file_lopen_share(mode);
+    DWORD shared = fs_share_check(e.r.host, want, share);
+    if (shared != 0)
+        return shared;
     HFILE h = file_next_handle;
     file_next_handle += 4;
-    file_handles[h] = file_hfile{e.r.host, access};
-    fs_open_add(e.r.host);
+    file_handles[h] = file_hfile{e.r.host, access, want, share};
+    fs_open_add(e.r.host, want, share);
     *out = h;
     (void)file_registered;
     return 0;
@@ -391,7 +450,7 @@ HFILE _lclose(HFILE file)
         simi_log("_lclose", args, "HFILE_ERROR GLE 6");
         return HFILE_ERROR;
     }
-    fs_open_remove(it->second.host);
+    fs_open_remove(it->second.host, it->second.access, it->second.share);
     file_handles.erase(it);
     int error = 0;
     if (simi_fault(SIM_CLOSE, ERROR_ACCESS_DENIED, &error)) {
@@ -451,16 +510,29 @@ static DWORD file_set_time(HANDLE file, const FILETIME *creation, const FILETIME
     int fault = 0;
     if (simi_fault(SIM_STAMPS, ERROR_ACCESS_DENIED, &fault))
         return (DWORD)fault;
-    if (h->mode == OF_READ)
+    if ((h->access & FS_WRITE) == 0)
         return ERROR_ACCESS_DENIED; /* the handle lacks the right to write attributes */
+    /* 0 leaves a stamp as it is, and so does all ones (which also stops the updates this
+     * handle's writes would make: none are modelled); any other negative value is refused
+     * before anything changes. Every other FILETIME is kept as given. */
+    const FILETIME *given[3] = {creation, access, write};
+    uint64_t v[3];
+    const uint64_t *set[3];
+    for (int i = 0; i < 3; i++) {
+        v[i] = given[i] != NULL ? file_stamp(given[i]) : 0;
+        set[i] = v[i] == 0 || v[i] == ~0ULL ? NULL : &v[i];
+        if (set[i] != NULL && (int64_t)v[i] < 0) {
+            /* Refused for the stamps every file system keeps; a creation stamp that cannot
+             * be a time is passed over, as Wine does (Windows documents no answer). */
+            if (i > 0)
+                return ERROR_INVALID_PARAMETER;
+            set[i] = NULL;
+        }
+    }
     if (!simi_mutation_allowed())
         return FS_CRASH_ERROR;
-    uint64_t c = creation != NULL ? file_stamp(creation) : 0;
-    uint64_t a = access != NULL ? file_stamp(access) : 0;
-    uint64_t w = write != NULL ? file_stamp(write) : 0;
-    if (!fs_times_set(h->host, creation != NULL ? &c : NULL, access != NULL ? &a : NULL,
-                      write != NULL ? &w : NULL))
-        return ERROR_INVALID_PARAMETER;
+    if (!fs_times_set(h->host, set[0], set[1], set[2]))
+        return ERROR_ACCESS_DENIED;
     return 0;
 }
 

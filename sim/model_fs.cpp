@@ -29,12 +29,22 @@ struct fs_share {
 struct fs_stamps {
     uint64_t creation;
     uint64_t access;
+    /* A write stamp set by SetFileTime, kept exactly (the host's file times hold less than a
+     * FILETIME does), as long as the host file's time is still the one seen then. */
+    bool write_set;
+    uint64_t write;
+    uint64_t write_host;
 };
 
 static fs_drive fs_drives[26];
 static std::vector<fs_share> fs_shares;
 static std::string fs_windows_dir = "C:\\WINDOWS";
-static std::map<std::string, int> fs_open;          /* host path -> open count */
+struct fs_opened {
+    unsigned access; /* FS_READ, FS_WRITE */
+    unsigned share;  /* FS_READ, FS_WRITE, FS_DELETE: what it lets others do */
+};
+static std::map<std::string, std::vector<fs_opened>> fs_open; /* host path -> its opens */
+static std::map<std::string, DWORD> fs_flag_table;  /* host path -> hidden and system bits */
 static std::vector<std::string> fs_held;            /* Windows paths held by "others" */
 static std::map<std::string, fs_stamps> fs_stamp_table;
 static bool fs_cross_device;
@@ -50,6 +60,7 @@ static void fs_reset(void)
     fs_open.clear();
     fs_held.clear();
     fs_stamp_table.clear();
+    fs_flag_table.clear();
     fs_cross_device = false;
     fs_crash_armed = false;
     fs_crash_left = 0;
@@ -415,12 +426,19 @@ static bool fs_start(const std::string &p, std::string *base, char *drive, std::
 }
 
 /* The names below the start, with "." and ".." applied (never above the start) and the
- * trailing dots and blanks dropped that Windows drops from a name. */
-static void fs_components(const std::string &rest, std::vector<std::string> *comps)
+ * trailing dots and blanks dropped that Windows drops from a name. A last name of nothing but
+ * dots and blanks (such as "...") leaves only the separator before it: *ends_in_separator. */
+static void fs_components(const std::string &rest, std::vector<std::string> *comps,
+                          bool *ends_in_separator)
 {
     std::vector<std::string> raw;
     fs_split(rest, &raw);
-    for (std::string c : raw) {
+    *ends_in_separator = !rest.empty() && rest.back() == '\\';
+    for (size_t i = 0; i < raw.size(); i++) {
+        std::string c = raw[i];
+        if (i + 1 == raw.size() && c != "." && c != ".." &&
+            c.find_first_not_of(". ") == std::string::npos)
+            *ends_in_separator = true;
         if (c == ".")
             continue;
         if (c == "..") {
@@ -474,28 +492,47 @@ static bool fs_walk(const std::string &base, const std::vector<std::string> &com
     return true;
 }
 
-bool fs_resolve(const char *win_path, fs_entry *out, DWORD *error)
+bool fs_resolve_as(const char *win_path, unsigned how, fs_entry *out, DWORD *error)
 {
+    /* An ANSI name reaches the system through a buffer of MAX_PATH characters and its NUL;
+     * a longer one goes no further. */
+    if (win_path != NULL && (how & FS_ANY_LENGTH) == 0 && strlen(win_path) > MAX_PATH) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
+    /* A path of blanks alone is no name at all (not the current folder). */
+    if (win_path != NULL && win_path[0] != 0 && strspn(win_path, " ") == strlen(win_path)) {
+        *error = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
     std::string p, base, rest;
     char drive;
     std::vector<std::string> comps;
     if (!fs_normalise(win_path, &p, error) || !fs_start(p, &base, &drive, &rest, error))
         return false;
-    fs_components(rest, &comps);
+    bool ends_in_separator;
+    fs_components(rest, &comps, &ends_in_separator);
 
     fs_entry e;
     e.r.drive = drive;
-    e.trailing_sep = !rest.empty() && rest.back() == '\\';
+    e.trailing_sep = ends_in_separator;
     e.root = comps.empty();
     if (!fs_walk(base, comps, &e, error))
         return false;
-    if (e.r.exists && !e.r.is_dir && e.trailing_sep) {
-        *error = ERROR_PATH_NOT_FOUND; /* a file used as a directory */
+    if (e.r.exists && !e.r.is_dir && e.trailing_sep && (how & FS_AS_TARGET) == 0) {
+        /* A file used as a folder: opening it so is an invalid name, asking after its
+         * attributes finds no such folder. */
+        *error = (how & FS_QUERY) != 0 ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_NAME;
         return false;
     }
     e.name = comps.empty() ? std::string() : comps.back();
     *out = e;
     return true;
+}
+
+bool fs_resolve(const char *win_path, fs_entry *out, DWORD *error)
+{
+    return fs_resolve_as(win_path, 0, out, error);
 }
 
 bool simi_resolve(const char *win_path, simi_resolved *out, DWORD *error)
@@ -660,15 +697,23 @@ bool fs_set_readonly(const std::string &host, bool readonly)
     return chmod(host.c_str(), mode) == 0;
 }
 
-void fs_open_add(const std::string &host)
+void fs_open_add(const std::string &host, unsigned access, unsigned share)
 {
-    fs_open[host]++;
+    fs_open[host].push_back(fs_opened{access, share});
 }
 
-void fs_open_remove(const std::string &host)
+void fs_open_remove(const std::string &host, unsigned access, unsigned share)
 {
     auto it = fs_open.find(host);
-    if (it != fs_open.end() && --it->second <= 0)
+    if (it == fs_open.end())
+        return;
+    std::vector<fs_opened> &v = it->second;
+    for (size_t i = 0; i < v.size(); i++)
+        if (v[i].access == access && v[i].share == share) {
+            v.erase(v.begin() + (long)i);
+            break;
+        }
+    if (v.empty())
         fs_open.erase(it);
 }
 
@@ -677,9 +722,29 @@ bool fs_is_open(const std::string &host)
     return fs_open.find(host) != fs_open.end();
 }
 
+/* Two opens of one file agree when each lets the other do what it asked for; an open that
+ * asks for none of reading, writing and deleting meets no other (as Windows counts them). */
+DWORD fs_share_check(const std::string &host, unsigned access, unsigned share)
+{
+    if (access == 0)
+        return 0;
+    auto it = fs_open.find(host);
+    if (it == fs_open.end())
+        return 0;
+    for (const fs_opened &o : it->second) {
+        if (o.access == 0)
+            continue;
+        if ((access & ~o.share) != 0 || (o.access & ~share) != 0)
+            return ERROR_SHARING_VIOLATION;
+    }
+    return 0;
+}
+
 bool fs_is_busy(const std::string &host)
 {
-    if (fs_is_open(host))
+    /* Deleting and renaming ask for delete access, which none of the C runtime's and
+     * _lopen's opens share. */
+    if (fs_share_check(host, FS_DELETE, FS_READ | FS_WRITE | FS_DELETE) != 0)
         return true;
     for (const std::string &w : fs_held) {
         simi_resolved r;
@@ -688,6 +753,28 @@ bool fs_is_busy(const std::string &host)
             return true;
     }
     return false;
+}
+
+DWORD fs_flags_get(const std::string &host)
+{
+    auto it = fs_flag_table.find(host);
+    return it == fs_flag_table.end() ? 0 : it->second;
+}
+
+void fs_flags_set(const std::string &host, DWORD flags)
+{
+    flags &= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (flags == 0)
+        fs_flag_table.erase(host);
+    else
+        fs_flag_table[host] = flags;
+}
+
+void fs_flags_moved(const std::string &from, const std::string &to)
+{
+    DWORD flags = fs_flags_get(from);
+    fs_flag_table.erase(from);
+    fs_flags_set(to, flags);
 }
 
 void sim_hold_open(const char *win_path)
@@ -700,7 +787,7 @@ int sim_open_files(void)
 {
     int n = 0;
     for (const auto &kv : fs_open)
-        n += kv.second;
+        n += (int)kv.second.size();
     return n;
 }
 
@@ -755,6 +842,8 @@ void fs_space_shrink(char drive, uint64_t old_size, uint64_t new_size)
 
 /* 100 ns units between 1601-01-01 and 1970-01-01. */
 #define FS_EPOCH_DIFF 116444736000000000ULL
+/* 2038-01-19, where the host's file times may end. */
+#define FS_HOST_STAMP_END (FS_EPOCH_DIFF + 0x7FFFFFFFULL * 10000000ULL)
 
 static uint64_t fs_host_mtime(const std::string &host)
 {
@@ -772,10 +861,10 @@ void fs_times_get(const std::string &host, uint64_t stamps[3])
     uint64_t write = fs_host_mtime(host);
     auto it = fs_stamp_table.find(host);
     if (it == fs_stamp_table.end())
-        it = fs_stamp_table.emplace(host, fs_stamps{write, write}).first;
+        it = fs_stamp_table.emplace(host, fs_stamps{write, write, false, 0, 0}).first;
     stamps[0] = it->second.creation;
     stamps[1] = it->second.access;
-    stamps[2] = write;
+    stamps[2] = it->second.write_set && it->second.write_host == write ? it->second.write : write;
 }
 
 bool fs_times_set(const std::string &host, const uint64_t *creation, const uint64_t *access,
@@ -783,9 +872,8 @@ bool fs_times_set(const std::string &host, const uint64_t *creation, const uint6
 {
     uint64_t now[3];
     fs_times_get(host, now);
-    if (write != NULL) {
-        if (*write < FS_EPOCH_DIFF)
-            return false; /* before 1970: the host cannot keep it */
+    if (write != NULL && *write >= FS_EPOCH_DIFF && *write < FS_HOST_STAMP_END) {
+        /* The host file carries the stamp too where it can, for whatever reads it there. */
         uint64_t units = *write - FS_EPOCH_DIFF;
         struct timespec ts[2];
         ts[0].tv_sec = 0;
@@ -796,6 +884,11 @@ bool fs_times_set(const std::string &host, const uint64_t *creation, const uint6
             return false;
     }
     fs_stamps &s = fs_stamp_table[host];
+    if (write != NULL) {
+        s.write_set = true;
+        s.write = *write;
+        s.write_host = fs_host_mtime(host);
+    }
     if (creation != NULL)
         s.creation = *creation;
     if (access != NULL)
@@ -840,6 +933,7 @@ static const fs_errno_row fs_errno_table[] = {
     {80, EEXIST},                       {ERROR_INVALID_PARAMETER, EINVAL},
     {ERROR_DISK_FULL, ENOSPC},          {ERROR_HANDLE_DISK_FULL, ENOSPC},
     {ERROR_BAD_PATHNAME, ENOENT},       {ERROR_ALREADY_EXISTS, EEXIST},
+    {ERROR_FILENAME_EXCED_RANGE, ENOENT},
 };
 
 int fs_errno_from_win32(DWORD error)

@@ -18,20 +18,40 @@ struct fs_entry {
     bool root;           /* the path names the root of its drive or share */
     bool trailing_sep;   /* the path ended in a backslash */
 };
-/* simi_resolve with FS_ERROR_NO_DRIVE for a letter not in the table. */
+/* simi_resolve with FS_ERROR_NO_DRIVE for a letter not in the table, ERROR_FILENAME_EXCED_RANGE
+ * for a name longer than MAX_PATH and ERROR_INVALID_NAME for a file followed by a separator. */
 bool fs_resolve(const char *win_path, fs_entry *out, DWORD *error);
+/* The same, as a call that resolves its name its own way asks: */
+#define FS_QUERY 1u      /* a file followed by a separator is a missing folder (3), not 123 */
+#define FS_ANY_LENGTH 2u /* the name was converted without the MAX_PATH buffer */
+#define FS_AS_TARGET 4u  /* a move's new name: a file followed by a separator resolves (the
+                          * move itself refuses it, after its other checks) */
+bool fs_resolve_as(const char *win_path, unsigned how, fs_entry *out, DWORD *error);
 
 /* The read-only attribute, kept in the host file's write bits but never enforced by the
  * kernel (tests may run as root): every writer asks here. */
 bool fs_is_readonly(const std::string &host);
 bool fs_set_readonly(const std::string &host, bool readonly);
 
-/* Open streams and _lopen handles by host path (sharing checks and sim_open_files). */
-void fs_open_add(const std::string &host);
-void fs_open_remove(const std::string &host);
+/* Open streams and _lopen handles by host path, each with the access it asked for and the
+ * access it lets others have (sharing checks and sim_open_files). */
+#define FS_READ 1u
+#define FS_WRITE 2u
+#define FS_DELETE 4u
+void fs_open_add(const std::string &host, unsigned access, unsigned share);
+void fs_open_remove(const std::string &host, unsigned access, unsigned share);
 bool fs_is_open(const std::string &host);
-/* Open here or held by "another process" (sim_hold_open). */
+/* ERROR_SHARING_VIOLATION when an open asking for access and sharing share cannot join the
+ * opens the file has; 0 when it can. */
+DWORD fs_share_check(const std::string &host, unsigned access, unsigned share);
+/* Cannot be deleted or renamed now: open here, or held by "another process" (sim_hold_open). */
 bool fs_is_busy(const std::string &host);
+
+/* The hidden and system attributes, which the host has no place for: kept beside the file
+ * by host path, carried by a rename and dropped with the file. */
+DWORD fs_flags_get(const std::string &host);
+void fs_flags_set(const std::string &host, DWORD flags);
+void fs_flags_moved(const std::string &from, const std::string &to);
 
 /* A drive's geometry {sectors per cluster, bytes per sector, free, total clusters}; false for
  * a letter not in the table. */

@@ -13,6 +13,8 @@
 /* ---- Streams ------------------------------------------------------------------------------ */
 
 #define CRT_AHEAD 4096
+/* fopen opens with _SH_DENYNO: others may read and write, not delete or rename. */
+#define CRT_SHARE (FS_READ | FS_WRITE)
 
 struct crt_stream {
     FILE *file;
@@ -22,6 +24,7 @@ struct crt_stream {
     bool text;        /* CR LF on disk, LF in the program; Ctrl-Z ends input */
     bool append;      /* every write goes to the end */
     bool readable;    /* opened with r or + */
+    unsigned access;  /* FS_READ, FS_WRITE: what the open asked of the file */
     off_t seek_to;    /* a text stream's seek target, handed to crt_seek by crt_fseek */
     bool seek_pending;
     /* msvcrt's own buffer, as far as its answers show it: after an open or a seek it is empty
@@ -209,7 +212,7 @@ static int crt_close(void *cookie)
     int error = EIO;
     bool fail = simi_fault(SIM_CLOSE, EIO, &error);
     close(st->fd);
-    fs_open_remove(st->host);
+    fs_open_remove(st->host, st->access, CRT_SHARE);
     crt_streams.erase(st->file);
     std::string host = st->host;
     delete st;
@@ -221,8 +224,9 @@ static int crt_close(void *cookie)
     return 0;
 }
 
-/* The mode text as msvcrt reads it: r, w or a, then + b t in any order (and its ignored
- * hint letters); false for anything else. */
+/* The mode text as msvcrt reads it: r, w or a, then + b t in any order, the later of b and t
+ * winning, and any other letter ignored (its hints, and a "w" after "r"); false when the first
+ * letter is none of r, w, a. */
 static bool crt_parse_mode(const char *mode, char *kind, bool *plus, bool *text)
 {
     if (mode == NULL || (mode[0] != 'r' && mode[0] != 'w' && mode[0] != 'a'))
@@ -230,26 +234,11 @@ static bool crt_parse_mode(const char *mode, char *kind, bool *plus, bool *text)
     *kind = mode[0];
     *plus = false;
     *text = true;
-    bool seen_bt = false;
     for (const char *p = mode + 1; *p != 0; p++) {
-        switch (*p) {
-        case '+':
-            if (*plus)
-                return false;
+        if (*p == '+')
             *plus = true;
-            break;
-        case 'b':
-        case 't':
-            if (seen_bt)
-                return false;
-            seen_bt = true;
+        else if (*p == 'b' || *p == 't')
             *text = *p == 't';
-            break;
-        case 'c': case 'n': case 'S': case 'R': case 'T': case 'D': case 'N': case ' ':
-            break;
-        default:
-            return false;
-        }
     }
     return true;
 }
@@ -279,6 +268,15 @@ static FILE *crt_fopen_model(const char *path, const char *mode, int *err)
         *err = ENOENT;
         return NULL;
     }
+    if (!e.r.exists && e.trailing_sep) {
+        *err = EINVAL; /* a new file cannot take a folder's name */
+        return NULL;
+    }
+    unsigned access = (kind == 'r' || plus ? FS_READ : 0) | (writes ? FS_WRITE : 0);
+    if (e.r.exists && fs_share_check(e.r.host, access, CRT_SHARE) != 0) {
+        *err = EACCES; /* held by a handle that shares less: nothing is truncated */
+        return NULL;
+    }
     struct stat sb;
     uint64_t old_size = e.r.exists && stat(e.r.host.c_str(), &sb) == 0 ? (uint64_t)sb.st_size : 0;
     bool truncates = e.r.exists && kind == 'w' && old_size > 0;
@@ -286,7 +284,11 @@ static FILE *crt_fopen_model(const char *path, const char *mode, int *err)
         *err = fs_errno_from_win32(FS_CRASH_ERROR);
         return NULL;
     }
-    int flags = O_RDWR | O_CREAT;
+    /* Only what the mode asks for, so that a file the host lets this process read but not
+     * write (read-only, on a read-only mount, a running program) still opens for reading. */
+    int flags = plus ? O_RDWR : kind == 'r' ? O_RDONLY : O_WRONLY;
+    if (kind != 'r')
+        flags |= O_CREAT;
     if (kind == 'w')
         flags |= O_TRUNC;
     int fd = open(e.r.host.c_str(), flags, 0666);
@@ -312,6 +314,7 @@ static FILE *crt_fopen_model(const char *path, const char *mode, int *err)
     st->text = text;
     st->append = kind == 'a';
     st->readable = kind == 'r' || plus;
+    st->access = access;
     st->fill_pending = true;
     cookie_io_functions_t io = {crt_read, crt_write, crt_seek, crt_close};
     int which = plus ? 2 : (kind == 'r' ? 0 : 1);
@@ -324,7 +327,7 @@ static FILE *crt_fopen_model(const char *path, const char *mode, int *err)
     }
     st->file = f;
     crt_streams[f] = st;
-    fs_open_add(st->host);
+    fs_open_add(st->host, st->access, CRT_SHARE);
     return f;
 }
 
@@ -514,7 +517,7 @@ static DWORD crt_access_model(const char *path, int mode)
         return ERROR_INVALID_PARAMETER;
     fs_entry e;
     DWORD werr = 0;
-    if (!fs_resolve(path, &e, &werr))
+    if (!fs_resolve_as(path, FS_QUERY, &e, &werr))
         return werr;
     if (!e.r.exists)
         return ERROR_FILE_NOT_FOUND;
@@ -535,7 +538,7 @@ static DWORD crt_chmod_model(const char *path, int mode)
         return ERROR_INVALID_PARAMETER;
     fs_entry e;
     DWORD werr = 0;
-    if (!fs_resolve(path, &e, &werr))
+    if (!fs_resolve_as(path, FS_QUERY, &e, &werr))
         return werr;
     if (!e.r.exists)
         return ERROR_FILE_NOT_FOUND;

@@ -34,8 +34,6 @@ status_t kv_parse_separator_spec(const char *spec, char *sep, truth_t *keep_key_
     } else {
         return STATUS_BAD_FORMAT;
     }
-    if (c == '\r' || c == '\n' || c == KV_TEXT_END)
-        return STATUS_BAD_FORMAT;
     if (sep != NULL)
         *sep = c;
     if (keep_key_blanks != NULL)
@@ -88,6 +86,8 @@ static status_t kv_push_back(FILE *in, int c)
  * separators or dropped blanks is too long, as a long field is. */
 static status_t kv_raw_append(kv_field_reader *rd, int c)
 {
+    if (rd->raw == NULL)
+        return STATUS_OK;
     if (rd->r == rd->cap - 1)
         return STATUS_BAD_FORMAT;
     rd->raw[rd->r++] = (char)c;
@@ -121,12 +121,13 @@ status_t kv_read_field(FILE *in, char sep, truth_t keep_blanks, char *field, uin
     kv_field_reader rd = {in, sep, keep_blanks, field, raw, cap, 0, 0};
     status_t rc = STATUS_OK;
 
-    if (in == NULL || field == NULL || raw == NULL)
+    if (in == NULL || field == NULL)
         return STATUS_FAILED;
     if (cap < 2) {
         if (cap == 1) {
             field[0] = '\0';
-            raw[0] = '\0';
+            if (raw != NULL)
+                raw[0] = '\0';
         }
         return STATUS_BAD_FORMAT;
     }
@@ -161,8 +162,14 @@ status_t kv_read_field(FILE *in, char sep, truth_t keep_blanks, char *field, uin
     /* Terminated on every path, even 7's: a caller that looks at a failed field reads a
      * bounded text. */
     field[rd.n] = '\0';
-    raw[rd.r] = '\0';
+    if (raw != NULL)
+        raw[rd.r] = '\0';
     return rc;
+}
+
+truth_t kv_separator_writable(char sep)
+{
+    return sep != '\r' && sep != '\n' && sep != KV_TEXT_END;
 }
 
 status_t kv_write_line(FILE *out, const char *key, char sep, const char *value)

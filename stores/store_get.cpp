@@ -120,7 +120,9 @@ static status_t store_get_kv_value(FILE *in, const char *name, char sep, truth_t
         if (rc != STATUS_OK)
             return rc;
         if (text_equal(buf, name, TEXT_NO_LIMIT)) {
-            rc = kv_read_field(in, '\0', keep_value, buf, size, raw);
+            /* Nothing needs the value's raw copy: without one, a value is found however many
+             * dropped blanks precede it, as the key list sees it. */
+            rc = kv_read_field(in, '\0', keep_value, buf, size, NULL);
             if (rc != STATUS_OK && rc != STATUS_END_OF_FILE)
                 return rc;
             if (!keep_value)

@@ -343,6 +343,9 @@ status_t store_kv_rewrite(const char *path, const char *name, const char *value,
     rc = kv_parse_separator_spec(spec, &sep, &keep_key_blanks, &keep_value_blanks);
     if (rc != STATUS_OK)
         return rc;
+    /* The line written would come apart at its own separator. */
+    if (!kv_separator_writable(sep))
+        return STATUS_BAD_FORMAT;
     path_split(path, root, dir, base, ext);
     /* A store named like its own temporary file would be destroyed by the rewrite. */
     if (text_equal(ext, STORE_KV_TEMP_EXT, TEXT_NO_LIMIT))

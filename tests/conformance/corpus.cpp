@@ -4,7 +4,8 @@
 #include <stdio.h>
 
 /* Cases per family: enough that every shape the families draw meets every other often. */
-static const int corpus_family_cases[CORPUS_FAMILY_COUNT] = {2400, 1600, 1600, 1200};
+static const int corpus_family_cases[CORPUS_FAMILY_COUNT] = {2400, 1600, 1600, 1200, 1400,
+                                                             1000, 800, 400, 300};
 
 void corpus_rng_seed(corpus_rng *rng, uint32_t seed)
 {
@@ -78,8 +79,9 @@ std::string corpus_num(long long n)
 
 const char *corpus_family_name(corpus_family family)
 {
-    static const char *const names[CORPUS_FAMILY_COUNT] = {"profile-read", "profile-write",
-                                                           "registry", "crt"};
+    static const char *const names[CORPUS_FAMILY_COUNT] = {
+        "profile-read", "profile-write", "registry",     "crt",   "file-names",
+        "file-moves",   "file-sharing",  "file-stamps", "volume"};
     return family < CORPUS_FAMILY_COUNT ? names[family] : "?";
 }
 
@@ -99,7 +101,9 @@ std::vector<corpus_case> corpus_generate(uint32_t seed)
             case CORPUS_PROFILE_READ: corpus_make_profile_read(&rng, &c.profile); break;
             case CORPUS_PROFILE_WRITE: corpus_make_profile_write(&rng, &c.profile); break;
             case CORPUS_REGISTRY: corpus_make_registry(&rng, &c.registry); break;
-            default: corpus_make_crt(&rng, &c.crt); break;
+            case CORPUS_CRT: corpus_make_crt(&rng, &c.crt); break;
+            case CORPUS_VOLUME: corpus_make_volume(&rng, &c.volume); break;
+            default: corpus_make_file(&rng, c.family, &c.file); break;
             }
             cases.push_back(c);
         }
@@ -113,7 +117,9 @@ std::string corpus_describe(const corpus_case &c)
     case CORPUS_PROFILE_READ: return corpus_describe_profile(c.profile, true);
     case CORPUS_PROFILE_WRITE: return corpus_describe_profile(c.profile, false);
     case CORPUS_REGISTRY: return corpus_describe_registry(c.registry);
-    default: return corpus_describe_crt(c.crt);
+    case CORPUS_CRT: return corpus_describe_crt(c.crt);
+    case CORPUS_VOLUME: return corpus_describe_volume(c.volume);
+    default: return corpus_describe_file(c.file, c.family);
     }
 }
 
@@ -123,6 +129,8 @@ std::string corpus_run(const corpus_case &c, const corpus_place_root &root)
     case CORPUS_PROFILE_READ: return corpus_run_profile(c.profile, true, c.id, root);
     case CORPUS_PROFILE_WRITE: return corpus_run_profile(c.profile, false, c.id, root);
     case CORPUS_REGISTRY: return corpus_run_registry(c.registry, c.id, root);
-    default: return corpus_run_crt(c.crt, c.id, root);
+    case CORPUS_CRT: return corpus_run_crt(c.crt, c.id, root);
+    case CORPUS_VOLUME: return corpus_run_volume(c.volume, root);
+    default: return corpus_run_file(c.file, c.family, c.id, root);
     }
 }

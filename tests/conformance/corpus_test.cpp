@@ -10,6 +10,7 @@
 #include <string>
 
 #include "conformance/corpus.h"
+#include "conformance/corpus_marks.h"
 #include "support/conformance.h"
 #include "support/workstation.h"
 
@@ -132,6 +133,10 @@ std::string expected_answer(const corpus_case &c, const std::string &recorded,
         ws_difference_met(WS_LIST_CUT_SHORT);
         return windows;
     }
+    if (corpus_file_windows_answer(c, recorded, &windows, marker)) {
+        ws_difference_met(**marker);
+        return windows;
+    }
     return recorded;
 }
 
@@ -182,6 +187,8 @@ TEST_P(Corpus, SimulationAnswersAsRecorded)
             continue;
         if (++differ <= SHOWN_IN_FULL) {
             shown += "case " + std::to_string(c.id) + ": " + description + "\n";
+            if (c.family >= CORPUS_FILE_NAMES && c.family <= CORPUS_FILE_STAMPS)
+                shown += "  in a folder of: " + corpus_file_fixture() + "\n";
             shown += "  recorded (" + rec.platform + "): " + r->second.answer + "\n";
             if (marker != NULL)
                 shown += "  expected (" + std::string(marker->name) + "): " + want + "\n";
@@ -199,7 +206,9 @@ TEST_P(Corpus, SimulationAnswersAsRecorded)
 
 INSTANTIATE_TEST_SUITE_P(Recorded, Corpus,
                          ::testing::Values(CORPUS_PROFILE_READ, CORPUS_PROFILE_WRITE,
-                                           CORPUS_REGISTRY, CORPUS_CRT),
+                                           CORPUS_REGISTRY, CORPUS_CRT, CORPUS_FILE_NAMES,
+                                           CORPUS_FILE_MOVES, CORPUS_FILE_SHARING,
+                                           CORPUS_FILE_STAMPS, CORPUS_VOLUME),
                          [](const ::testing::TestParamInfo<corpus_family> &info) {
                              std::string name = corpus_family_name(info.param);
                              for (char &ch : name)

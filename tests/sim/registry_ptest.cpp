@@ -30,7 +30,7 @@ protected:
         if (key != NULL)
             RegCloseKey(key);
         ws_reg_delete_tree(base);
-        ws_reg_delete_tree("SOFTWARE\\VxConformance");
+        ws_reg_delete_if_empty("SOFTWARE\\VxConformance");
     }
     LONG set(const char *name, DWORD type, const void *data, DWORD size)
     {

@@ -39,10 +39,11 @@ TEST(KvSeparatorSpec, EveryForm)
         {"  a", STATUS_BAD_FORMAT, 0, false, false},
         {"    ", STATUS_BAD_FORMAT, 0, false, false},
         {" = =", STATUS_BAD_FORMAT, 0, false, false},
-        // No line can hold these as its separator.
-        {"\n", STATUS_BAD_FORMAT, 0, false, false},
-        {" \r", STATUS_BAD_FORMAT, 0, false, false},
-        {"\x1A ", STATUS_BAD_FORMAT, 0, false, false},
+        // No line can hold these as its separator: a read simply finds none, and only a write
+        // refuses them (kv_separator_writable).
+        {"\n", STATUS_OK, '\n', true, true},
+        {" \r", STATUS_OK, '\r', false, true},
+        {"\x1A ", STATUS_OK, '\x1A', true, false},
     };
     for (const Row &r : rows) {
         char sep = 'X';
@@ -200,13 +201,33 @@ TEST_F(KvFile, LongValue)
     }
 }
 
+// Without a raw copy, only the field's own characters count against the buffer: dropped
+// blanks and skipped separators of any number are read through.
+TEST_F(KvFile, WithoutRawCopy)
+{
+    char field[9];
+    field[8] = POISON;
+    open_with("K=" + std::string(5000, ' ') + "v a l\n");
+    ASSERT_EQ(STATUS_OK, kv_read_field(in, '=', 1, field, 8, NULL));
+    EXPECT_STREQ("K", field);
+    EXPECT_EQ(STATUS_OK, kv_read_field(in, '\0', 0, field, 8, NULL));
+    EXPECT_STREQ("val", field) << "every blank dropped";
+    open_with(std::string(5000, '=') + "KEY=v\n");
+    EXPECT_EQ(STATUS_OK, kv_read_field(in, '=', 1, field, 8, NULL));
+    EXPECT_STREQ("KEY", field);
+    open_with("K=" + std::string(7, 'v') + "\n");
+    ASSERT_EQ(STATUS_OK, kv_read_field(in, '=', 1, field, 8, NULL));
+    EXPECT_EQ(STATUS_BAD_FORMAT, kv_read_field(in, '\0', 1, field, 8, NULL))
+        << "a field that reaches cap - 1 is still too long";
+    EXPECT_EQ(POISON, field[8]);
+}
+
 TEST_F(KvFile, BadArguments)
 {
     open_with("A=1\n");
     char field[8], raw[8];
     EXPECT_EQ(STATUS_FAILED, kv_read_field(NULL, '=', 1, field, sizeof field, raw));
     EXPECT_EQ(STATUS_FAILED, kv_read_field(in, '=', 1, NULL, sizeof field, raw));
-    EXPECT_EQ(STATUS_FAILED, kv_read_field(in, '=', 1, field, sizeof field, NULL));
     field[1] = raw[1] = POISON;
     EXPECT_EQ(STATUS_BAD_FORMAT, kv_read_field(in, '=', 1, field, 1, raw));
     EXPECT_EQ(POISON, field[1]);

@@ -140,20 +140,28 @@ TEST_F(StoreGetFile, KeyValueKeyList)
     }
 }
 
-// What the list shows agrees with the lookup, also with a buffer larger than 1024 bytes.
+// What the list shows agrees with the lookup, whatever the buffer: a value behind a run of
+// dropped blanks longer than the buffer is found, and one of blanks alone is empty.
 TEST_F(StoreGetFile, KeyValueKeyListAgreesWithTheLookup)
 {
-    std::string lst = file("hosts.lst", "K=" + std::string(3000, ' ') + "x\r\nE=" +
-                                            std::string(3000, ' ') + "\r\n");
-    Result value = get("K", lst.c_str(), "= ", 8192);
-    ASSERT_EQ(STATUS_OK, value.rc);
-    EXPECT_EQ("x", value.text);
-    Result empty = get("E", lst.c_str(), "= ", 8192);
-    ASSERT_EQ(STATUS_OK, empty.rc);
-    EXPECT_EQ("", empty.text);
-    Result list = get("", lst.c_str(), "= ", 8192);
-    ASSERT_EQ(STATUS_OK, list.rc);
-    EXPECT_EQ(std::vector<std::string>{"K"}, names(list));
+    for (uint16_t size : {64, 1024, 8192}) {
+        SCOPED_TRACE(size);
+        std::string blanks(3000, ' ');
+        std::string lst = file("hosts.lst", "K=" + blanks + "x\r\nE=" + blanks +
+                                                "\r\nT=\t" + blanks + "y" + blanks + "z\r\n");
+        Result value = get("K", lst.c_str(), "= ", size);
+        ASSERT_EQ(STATUS_OK, value.rc);
+        EXPECT_EQ("x", value.text);
+        Result empty = get("E", lst.c_str(), "= ", size);
+        ASSERT_EQ(STATUS_OK, empty.rc);
+        EXPECT_EQ("", empty.text);
+        Result inner = get("T", lst.c_str(), "= ", size);
+        ASSERT_EQ(STATUS_OK, inner.rc);
+        EXPECT_EQ("yz", inner.text);
+        Result list = get("", lst.c_str(), "= ", size);
+        ASSERT_EQ(STATUS_OK, list.rc);
+        EXPECT_EQ((std::vector<std::string>{"K", "T"}), names(list));
+    }
 }
 
 // A list that does not fit ends with 4 and writes nothing past the buffer: exact fit, one
@@ -183,6 +191,23 @@ TEST_F(StoreGetFile, KeyValueKeyListThatDoesNotFit)
     // A key that alone reaches size - 1 characters is too long, as in a lookup.
     std::string long_key = file("long.lst", std::string(1023, 'k') + "=v\n");
     EXPECT_EQ(STATUS_BAD_FORMAT, get("", long_key.c_str(), "=", 1024).rc);
+}
+
+// A separator that no line holds reads every line as a key with an empty value, as a line
+// without separator reads: nothing to refuse, since a read writes nothing.
+TEST_F(StoreGetFile, KeyValueSeparatorThatNoLineHolds)
+{
+    std::string lst = file("hosts.lst", "A=1\r\nB\r\n");
+    for (const char *spec : {"\n", "\r", "\x1A", " \n "}) {
+        SCOPED_TRACE(testing::PrintToString(spec));
+        Result found = get("B", lst.c_str(), spec, 64);
+        EXPECT_EQ(STATUS_OK, found.rc);
+        EXPECT_EQ("", found.text);
+        EXPECT_EQ(STATUS_VALUE_ABSENT, get("A", lst.c_str(), spec, 64).rc) << "the key is A=1";
+        Result list = get("", lst.c_str(), spec, 64);
+        ASSERT_EQ(STATUS_OK, list.rc);
+        EXPECT_TRUE(names(list).empty()) << "every value is empty";
+    }
 }
 
 TEST_F(StoreGetFile, KeyValueBlanksAndSpecs)

@@ -174,6 +174,7 @@ TEST(StoreSetKv, LineEndsAndCtrlZInNamesAndValuesAreRefused)
         {"Ctrl-Z in an appended line", "hosts.lst", "", "x\x1A", "="},
         {"LF as the separator", "hosts.lst", "A", "x", "\n"},
         {"Ctrl-Z as the separator", "hosts.lst", "A", "x", "\x1A"},
+        {"CR as the separator, key blanks dropped", "hosts.lst", "A", "x", " \r"},
         {"LF in a profile value", "app.ini", "A", "x\nB=evil", "S"},
         {"CR in a profile value", "app.ini", "A", "x\rB=evil", "S"},
         {"LF in a profile key", "app.ini", "B=evil\nA", "x", "S"},

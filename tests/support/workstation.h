@@ -4,6 +4,7 @@
 #define TESTS_SUPPORT_WORKSTATION_H
 
 #include <string>
+#include <vector>
 
 #include "platform/os.h"
 
@@ -51,6 +52,20 @@ bool ws_write_stamps(const std::string &win_path, const FILETIME stamps[3]);
  * scripts/make-installer-image.py): WinExec starts it, where a file that is no image gives 11. */
 std::string ws_program_image(void);
 
+/* One entry of a folder as a listing shows it. */
+struct ws_listed {
+    std::string name;      /* as the folder spells it */
+    unsigned long attributes; /* GetFileAttributesA's answer */
+    std::string content;   /* a file's bytes ("" for a folder) */
+};
+/* A new folder (false when it cannot be made). */
+bool ws_make_dir(const std::string &win_path);
+/* A folder's entries, without "." and "..", in byte order of their names; a file's bytes are
+ * read beside any handle that holds it. False when the folder cannot be listed. */
+bool ws_list(const std::string &win_dir, std::vector<ws_listed> *out);
+/* Remove a folder with everything below it, read-only entries included. */
+void ws_remove_tree(const std::string &win_dir);
+
 /* win_path\name */
 std::string ws_join(const std::string &dir, const std::string &name);
 
@@ -58,5 +73,8 @@ std::string ws_join(const std::string &dir, const std::string &name);
  * there (the simulation forgets its registry at the next ws_fresh() anyway); view64: the key
  * as the 64-bit view has it (KEY_WOW64_64KEY). */
 void ws_reg_delete_tree(const std::string &hklm_path, bool view64 = false);
+/* Delete the key hklm_path below HKEY_LOCAL_MACHINE only when it has no subkeys: a parent that
+ * test programs running side by side share goes with the last of them, never under another. */
+void ws_reg_delete_if_empty(const std::string &hklm_path);
 
 #endif

@@ -6,6 +6,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+
 std::string ws_fresh(void)
 {
     static unsigned serial;
@@ -117,4 +119,76 @@ void ws_reg_delete_tree(const std::string &hklm_path, bool view64)
 {
     if (!hklm_path.empty())
         ws_delete_key(HKEY_LOCAL_MACHINE, hklm_path.c_str(), view64 ? KEY_WOW64_64KEY : 0);
+}
+
+void ws_reg_delete_if_empty(const std::string &hklm_path)
+{
+    /* RegDeleteKeyA refuses a key that still has subkeys. */
+    if (!hklm_path.empty())
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, hklm_path.c_str());
+}
+
+bool ws_make_dir(const std::string &win_path)
+{
+    return CreateDirectoryA(win_path.c_str(), NULL) != 0;
+}
+
+/* A file's bytes through a handle that shares everything, so that a file another handle holds
+ * can still be shown. */
+static std::string ws_bytes_beside(const std::string &win_path)
+{
+    HANDLE h = CreateFileA(win_path.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<unreadable>";
+    std::string bytes;
+    char buf[4096];
+    DWORD n;
+    while (ReadFile(h, buf, sizeof buf, &n, NULL) && n > 0)
+        bytes.append(buf, n);
+    CloseHandle(h);
+    return bytes;
+}
+
+bool ws_list(const std::string &win_dir, std::vector<ws_listed> *out)
+{
+    out->clear();
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(ws_join(win_dir, "*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        if (strcmp(fd.cFileName, ".") == 0 || strcmp(fd.cFileName, "..") == 0)
+            continue;
+        ws_listed e;
+        e.name = fd.cFileName;
+        std::string path = ws_join(win_dir, e.name);
+        e.attributes = GetFileAttributesA(path.c_str());
+        if ((e.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            e.content = ws_bytes_beside(path);
+        out->push_back(e);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    std::sort(out->begin(), out->end(),
+              [](const ws_listed &a, const ws_listed &b) { return a.name < b.name; });
+    return true;
+}
+
+void ws_remove_tree(const std::string &win_dir)
+{
+    std::vector<ws_listed> entries;
+    SetFileAttributesA(win_dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (ws_list(win_dir, &entries)) {
+        for (const ws_listed &e : entries) {
+            std::string path = ws_join(win_dir, e.name);
+            if ((e.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                ws_remove_tree(path);
+            } else {
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            }
+        }
+    }
+    RemoveDirectoryA(win_dir.c_str());
 }

@@ -5,8 +5,8 @@
 # first piece taken off again. The disk sets as a user meets them: --volume-size caps every
 # piece on a large drive, Enter at the prompt with the set's first disk still in never relabels
 # it, --quiet refuses to relabel another set's disk, the prompt says what the drive holds, and
-# list says it read one disk only; an over-long name and a folder given as a file. Each step's
-# exit code is checked, and the round trips compared byte for byte.
+# list says it read one disk only; an over-long name, and a folder and a device given as a
+# file. Each step's exit code is checked, and the round trips compared byte for byte.
 # With the Linux build's vxpack (NATIVE_VXPACK, when it has been built), a set made on Linux
 # too: the file compressed and split into two volume folders there, the folders' pieces put on
 # the floppy drives A: (VXTEST 1) and F: (labelled VXTEST 2 for the run), and vxpack.exe,
@@ -98,6 +98,10 @@ if not errorlevel 1 exit /b 16
 if exist PLAIN.BIN exit /b 17
 VX.EXE expand NOPE.BIN
 if not errorlevel 1 exit /b 18
+VX.EXE compress out
+if not errorlevel 1 exit /b 26
+VX.EXE substitute DATA.BIN NUL --set A=1
+if not errorlevel 1 exit /b 27
 VX.EXE frobnicate
 if not errorlevel 2 exit /b 19
 VX.EXE split _DATA.BIN --label VXTEST --pieces 1 --drive A:
@@ -146,6 +150,7 @@ echo "$OUT"
 for line in "DATA.BIN -> _DATA.BIN: " "_DATA.BIN -> out\\DATA.BIN: " \
     "vxpack: _PLAIN.BIN: is not a compressed file: its LZW stream is not valid" \
     "vxpack: _NOPE.BIN: does not exist" \
+    "vxpack: out: is a folder" "vxpack: NUL: is not a regular file" \
     "_DATA.BIN -> 1 piece: _DATA.BIN on VXTEST 1" \
     "_DATA.BIN (from VXTEST 1 on) -> JOINED.BIN: " \
     "A: (label \"VXTEST 1\")" \
@@ -153,7 +158,7 @@ for line in "DATA.BIN -> _DATA.BIN: " "_DATA.BIN -> out\\DATA.BIN: " \
     "vxpack: DATA.BIN: cancelled at the disk prompt; nothing of the set is kept" \
     "The disk in drive A: is labelled \"VXTEST 1\" and holds 1ATA.BIN." \
     "is longer than Windows allows" \
-    "vxpack: FOLDER.BIN: is a folder, not a file" \
+    "vxpack: FOLDER.BIN: is a folder" \
     "vxpack: P30K.BIN: The disk in drive A: is labelled \"VXTEST 1\" and holds no files. A split labels only a blank disk" \
     "It is VXTEST 1 of this set: it keeps its label." \
     "P30K.BIN -> 2 pieces: 130K.BIN on VXTEST 1, 030K.BIN on VXTEST 2" \

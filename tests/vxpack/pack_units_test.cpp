@@ -1,8 +1,12 @@
 /* vxpack's parts: failure words, the progress bar's text, the .ini scan and stamp reading. */
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "check_ini.h"
 #include "pack_report.h"
+#include "sim/sim.h"
+#include "stores/store.h"
 
 using namespace vxpack;
 
@@ -89,17 +93,23 @@ TEST(CheckIni, ScansAsTheProfileFunctionsRead)
     ASSERT_EQ(s.size(), 2u);
     EXPECT_EQ(s[0].name, "First");
     EXPECT_EQ(s[0].line, 3);
-    ASSERT_EQ(s[0].keys.size(), 1u);
+    ASSERT_EQ(s[0].keys.size(), 2u);
     EXPECT_EQ(s[0].keys[0].name, "TIMESTAMP");
     EXPECT_EQ(s[0].keys[0].value, "3.2.2");
     EXPECT_EQ(s[0].keys[0].line, 4);
+    EXPECT_TRUE(s[0].keys[0].has_value);
+    /* A lookup finds a line without "=" too, and reads it as empty. */
+    EXPECT_EQ(s[0].keys[1].name, "no equals sign");
+    EXPECT_FALSE(s[0].keys[1].has_value);
     EXPECT_EQ(s[1].name, "Second");
     EXPECT_EQ(s[1].line, 7);
-    ASSERT_EQ(s[1].keys.size(), 2u);
+    ASSERT_EQ(s[1].keys.size(), 3u);
     EXPECT_EQ(s[1].keys[0].value, "\"quoted\"");
     EXPECT_EQ(s[1].keys[0].line, 8);
-    EXPECT_EQ(s[1].keys[1].name, "A");
-    EXPECT_EQ(s[1].keys[1].line, 10);
+    EXPECT_EQ(s[1].keys[1].name, "[unclosed");
+    EXPECT_FALSE(s[1].keys[1].has_value);
+    EXPECT_EQ(s[1].keys[2].name, "A");
+    EXPECT_EQ(s[1].keys[2].line, 10);
     EXPECT_TRUE(ini_same("Accounts", "ACCOUNTS"));
     EXPECT_FALSE(ini_same("Accounts", "Account"));
     EXPECT_FALSE(ini_same("\xe4", "\xc4"));
@@ -118,4 +128,52 @@ TEST(CheckIni, StampComparedLength)
     };
     for (const row &r : rows)
         EXPECT_EQ(stamp_compared_length(r.stamp), r.length) << r.stamp;
+}
+
+/* check reads a client list once and looks its sections up in an index; the agent asks the
+ * profile calls. Both must give the same answer for every section of every list. */
+TEST(CheckIni, IndexReadsAsTheProfileCalls)
+{
+    const char *files[] = {
+        "[A]\nTIMESTAMP=1\n[a]\nTIMESTAMP=2\n",
+        "[B]\nTIMESTAMP\nTIMESTAMP=3\n",
+        "[C]\nTIMESTAMP=\"\"\n[D]\nTIMESTAMP='x y'\n",
+        "[ E ]\n  timestamp  =\t 4 \x1a\n[F]\nTIMESTAMP=\"unbalanced\n",
+        "stray=0\n[G]\x0b\nTIMESTAMP=\x0c" "5\n",
+        "[H] junk\nTIMESTAMP=6\n[H\nTIMESTAMP=7\n",
+        "[I]\r\n\r\nOTHER=1\r\nTIMESTAMP = a=b \r\n[J]\n;TIMESTAMP=8\nTIMESTAMP=9",
+        "[K]\nTIMESTAMP=\"x\"y\"\n[L]\nTIMESTAMP=\"'\n[M]\nX=1\n[M]\nTIMESTAMP=2\n",
+        "",
+    };
+    const char *sections[] = {"A", "a", "B", "C", "D", "E", " E ", "F", "G", "H", "I",
+                              "J", "K", "L", "M", "Z", "stray"};
+    sim_reset();
+    std::string host = sim_make_temp_dir();
+    ASSERT_TRUE(sim_add_drive('C', DRIVE_FIXED, host.c_str()));
+    for (const char *text : files) {
+        {
+            FILE *f = fopen((host + "/T.INI").c_str(), "wb");
+            ASSERT_NE(f, nullptr);
+            fwrite(text, 1, strlen(text), f);
+            fclose(f);
+        }
+        std::vector<ini_section> scanned = ini_scan(text);
+        ini_index index = ini_index_of(scanned);
+        for (const char *section : sections) {
+            SCOPED_TRACE(std::string(text) + " / [" + section + "]");
+            char key[] = "TIMESTAMP";
+            std::vector<char> buf(65535);
+            status_t rc = store_get_value(key, "C:\\T.INI", section, buf.data(),
+                                          (uint16_t)buf.size(), 0);
+            size_t at = ini_find(index, section);
+            std::string value;
+            bool found = at != std::string::npos && ini_value(scanned[at], "timestamp", &value);
+            EXPECT_EQ(rc == STATUS_OK, found && !value.empty());
+            if (rc == STATUS_OK) {
+                EXPECT_EQ(value, buf.data());
+            }
+        }
+    }
+    sim_reset();
+    sim_cleanup_temp_dirs();
 }

@@ -5,7 +5,16 @@ namespace vxpack {
 
 static bool ini_blank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\x1a';
+    return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a';
+}
+
+static std::string ini_folded(const std::string &name)
+{
+    std::string folded(name);
+    for (char &c : folded)
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 32);
+    return folded;
 }
 
 static std::string ini_trim(const std::string &s)
@@ -55,12 +64,44 @@ std::vector<ini_section> ini_scan(const std::string &bytes)
             sections.push_back(ini_section{ini_trim(text.substr(1, close - 1)), line, {}});
             continue;
         }
+        if (sections.empty())
+            continue;
         size_t eq = text.find('=');
-        if (eq != std::string::npos && !sections.empty())
+        if (eq == std::string::npos)
+            sections.back().keys.push_back(ini_key{text, "", line, false});
+        else
             sections.back().keys.push_back(
-                ini_key{ini_trim(text.substr(0, eq)), ini_trim(text.substr(eq + 1)), line});
+                ini_key{ini_trim(text.substr(0, eq)), ini_trim(text.substr(eq + 1)), line, true});
     }
     return sections;
+}
+
+ini_index ini_index_of(const std::vector<ini_section> &sections)
+{
+    ini_index index;
+    for (size_t i = 0; i < sections.size(); i++)
+        index.first.emplace(ini_folded(sections[i].name), i); /* an earlier one stays */
+    return index;
+}
+
+size_t ini_find(const ini_index &index, const std::string &name)
+{
+    auto it = index.first.find(ini_folded(ini_trim(name)));
+    return it == index.first.end() ? std::string::npos : it->second;
+}
+
+bool ini_value(const ini_section &s, const std::string &key, std::string *value)
+{
+    std::string want = ini_trim(key);
+    for (const ini_key &k : s.keys) {
+        if (!ini_same(k.name, want))
+            continue;
+        const std::string &v = k.value;
+        bool quoted = v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0];
+        *value = !k.has_value ? "" : quoted ? v.substr(1, v.size() - 2) : v;
+        return true;
+    }
+    return false;
 }
 
 size_t stamp_compared_length(const std::string &s)

@@ -31,8 +31,10 @@ struct list_file {
     std::string shown;  /* as the user sees it */
     std::string path;   /* Windows path */
     bool present;
+    std::string refused; /* why it was not read: it is not a regular file */
     size_t size;
     std::vector<ini_section> sections;
+    ini_index index; /* the first section of each name */
 };
 
 void say(std::vector<finding> *out, const list_file &f, int line, const std::string &section,
@@ -64,9 +66,10 @@ bool load_list(const std::string &folder_shown, const std::string &folder_path,
         if (c == '/')
             c = '\\';
     std::string bytes;
-    f->present = names_read(f->path, &bytes);
+    f->present = host_plain_or_missing(f->path, &f->refused) && names_read(f->path, &bytes);
     f->size = bytes.size();
     f->sections = ini_scan(bytes);
+    f->index = ini_index_of(f->sections);
     return f->present;
 }
 
@@ -81,6 +84,22 @@ bool agent_reads(const list_file &f, const std::string &section, const std::stri
     if (store_get_value(name, f.path.c_str(), section.c_str(), buf, sizeof buf, 0) != STATUS_OK)
         return false;
     *value = buf;
+    return true;
+}
+
+/* The same read of a client's TIMESTAMP from the list as scanned: a list of many clients
+ * would otherwise be read and parsed again for each one. The value comes as a value buffer
+ * holds it. */
+bool agent_reads_stamp(const list_file &f, const std::string &client, std::string *value)
+{
+    size_t at = ini_find(f.index, client);
+    if (at != std::string::npos && f.sections[at].name.empty())
+        return agent_reads(f, client, "TIMESTAMP", value); /* "[]": the profile's own rule */
+    std::string whole;
+    if (at == std::string::npos || !ini_value(f.sections[at], "TIMESTAMP", &whole) ||
+        whole.empty())
+        return false;
+    *value = whole.substr(0, STORE_VALUE_CAP - 1);
     return true;
 }
 
@@ -108,21 +127,17 @@ void check_list(std::vector<finding> *out, const list_file &f, const list_file *
                 "log-on, so a list this long slows log-on; remove clients that are gone");
     for (size_t i = 0; i < f.sections.size(); i++) {
         const ini_section &s = f.sections[i];
-        bool repeated = false;
-        for (size_t j = 0; j < i; j++)
-            if (ini_same(f.sections[j].name, s.name)) {
-                say(out, f, s.line, s.name,
-                    "the client is listed a second time (first at line " +
-                        std::to_string(f.sections[j].line) +
-                        "): the agent reads only the first section");
-                repeated = true;
-                break;
-            }
-        if (repeated)
+        size_t first = ini_find(f.index, s.name);
+        if (first != i) {
+            say(out, f, s.line, s.name,
+                "the client is listed a second time (first at line " +
+                    std::to_string(f.sections[first].line) +
+                    "): the agent reads only the first section");
             continue;
+        }
         const ini_key *stamp = NULL;
         for (const ini_key &k : s.keys) {
-            if (!ini_same(k.name, "TIMESTAMP"))
+            if (!k.has_value || !ini_same(k.name, "TIMESTAMP"))
                 continue;
             if (stamp != NULL) {
                 say(out, f, k.line, s.name,
@@ -134,7 +149,7 @@ void check_list(std::vector<finding> *out, const list_file &f, const list_file *
             check_stamp(out, f, s, k);
         }
         std::string value;
-        bool registered_here = agent_reads(f, s.name, "TIMESTAMP", &value);
+        bool registered_here = agent_reads_stamp(f, s.name, &value);
         if (!registered_here)
             say(out, f, s.line, s.name,
                 stamp == NULL ? "the client's section has no TIMESTAMP: it is not registered "
@@ -143,16 +158,14 @@ void check_list(std::vector<finding> *out, const list_file &f, const list_file *
                                 "this list");
         if (earlier == NULL || !registered_here)
             continue;
-        for (const ini_section &e : earlier->sections)
-            if (ini_same(e.name, s.name)) {
-                std::string first;
-                if (agent_reads(*earlier, e.name, "TIMESTAMP", &first))
-                    say(out, f, s.line, s.name,
-                        "the client is also in " + earlier->shown + " (line " +
-                            std::to_string(e.line) + ", TIMESTAMP " + quoted(first) +
-                            "), which the agent asks first: this entry is never read");
-                break;
-            }
+        size_t at = ini_find(earlier->index, s.name);
+        std::string stamp_there;
+        if (at != std::string::npos && agent_reads_stamp(*earlier, s.name, &stamp_there))
+            say(out, f, s.line, s.name,
+                "the client is also in " + earlier->shown + " (line " +
+                    std::to_string(earlier->sections[at].line) + ", TIMESTAMP " +
+                    quoted(stamp_there) + "), which the agent asks first: this entry is never "
+                    "read");
     }
 }
 
@@ -221,9 +234,15 @@ int cmd_check(const pack_global &g, const check_options &o)
     list_file vcsm, clients, newclients;
     const std::string sep(1, host_separator());
     load_list(shown + sep + "vxinst", home + "\\vxinst", "VCSM.ini", &vcsm);
+    load_list(shown + sep + "vxinst", home + "\\vxinst", "clients.ini", &clients);
+    for (const list_file *f : {&vcsm, &clients})
+        if (!f->refused.empty()) {
+            report_failure(f->shown, f->refused);
+            return EXIT_FAILED;
+        }
     check_settings(&found, vcsm);
 
-    if (load_list(shown + sep + "vxinst", home + "\\vxinst", "clients.ini", &clients))
+    if (clients.present)
         check_list(&found, clients, NULL);
     else
         say(&found, clients, 0, "",
@@ -237,6 +256,10 @@ int cmd_check(const pack_global &g, const check_options &o)
         }
         if (load_list(o.clients_dir, dir, "newclnts.ini", &newclients))
             check_list(&found, newclients, clients.present ? &clients : NULL);
+        if (!newclients.refused.empty()) {
+            report_failure(newclients.shown, newclients.refused);
+            return EXIT_FAILED;
+        }
     }
 
     list_file installer;

@@ -72,6 +72,12 @@ done:
 int cmd_compress(const pack_global &g, const std::vector<std::string> &files,
                  const std::string &out_dir)
 {
+    std::vector<names_run> runs;
+    for (const std::string &given : files)
+        runs.push_back(names_run{
+            given, given, names_beside_shown(given, out_dir, names_compressed(names_last(given)))});
+    if (!names_outputs_distinct(runs, "compresses to"))
+        return EXIT_FAILED;
     int code = EXIT_DONE;
     for (const std::string &given : files) {
         pack_file source, target;

@@ -13,6 +13,14 @@ namespace vxpack {
 int cmd_expand(const pack_global &g, const std::vector<std::string> &files,
                const std::string &out_dir)
 {
+    std::vector<names_run> runs;
+    for (const std::string &given : files) {
+        std::string name = names_last(given);
+        runs.push_back(names_run{given, names_beside_shown(given, "", names_compressed(name)),
+                                 names_beside_shown(given, out_dir, name)});
+    }
+    if (!names_outputs_distinct(runs, "expands to"))
+        return EXIT_FAILED;
     int code = EXIT_DONE;
     for (const std::string &given : files) {
         pack_file wanted, packed;
@@ -38,13 +46,11 @@ int cmd_expand(const pack_global &g, const std::vector<std::string> &files,
             code = EXIT_FAILED;
             continue;
         }
-        /* The source's own name, in the source's folder: the engine composes the compressed
-         * name from it. */
+        /* The source's own name, in the compressed file's folder: the engine composes the
+         * compressed name from it and never opens it, so whatever holds that name is no
+         * concern. */
         pack_file source;
-        if (!names_beside(given, "", name, &source)) {
-            code = EXIT_FAILED;
-            continue;
-        }
+        source.path = packed.path.substr(0, packed.path.rfind('\\') + 1) + name;
         uint64_t packed_size = 0;
         host_file_size(packed.shown, &packed_size);
         bool bar = !g.quiet && host_stderr_is_terminal();

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "check_ini.h"
 #include "pack_host.h"
 #include "pack_job.h"
 #include "pack_report.h"
@@ -26,7 +27,31 @@ struct resolver_values {
     std::string vars_path; /* the --vars file's Windows path, or empty */
     std::string failed;    /* the token that had no value, or whose value did not fit */
     bool too_long;         /* failed's value was longer than the filter takes */
+    bool from_vars;        /* too_long: the value came from the --vars file */
+    int vars_line;         /* from_vars: the line of the value there, 0 when not found */
+    bool unkept;           /* failed had no value and is too long to be kept as it stands */
 };
+
+/* Read a --vars value whole, so that one longer than the filter takes is refused instead of
+ * cut: the profile call cuts at its buffer's size without a word. */
+const uint16_t VARS_READ_CAP = 65535;
+
+/* The line of name's value in the [Variables] section of the --vars file, as the profile
+ * calls find it (the first section of that name, its first key of that name); 0 if none. */
+int vars_line_of(const std::string &vars_path, const std::string &name)
+{
+    std::string bytes;
+    if (!names_read(vars_path, &bytes))
+        return 0;
+    for (const ini_section &s : ini_scan(bytes))
+        if (ini_same(s.name, VARS_SECTION)) {
+            for (const ini_key &k : s.keys)
+                if (ini_same(k.name, name))
+                    return k.line;
+            return 0;
+        }
+    return 0;
+}
 
 /* The engine's resolver takes 32-bit contexts: the one substitution of a run lives here. */
 resolver_values resolving;
@@ -52,20 +77,30 @@ status_t resolve_token(int32_t, int32_t, const char *token, char *buf, uint16_t 
                 return STATUS_OK;
             resolving.failed = t;
             resolving.too_long = true;
+            resolving.from_vars = false;
             return STATUS_BAD_FORMAT;
         }
     }
     if (!resolving.vars_path.empty() && !name.empty() && name.size() < STORE_VALUE_CAP) {
         char key[STORE_VALUE_CAP];
+        std::vector<char> whole(VARS_READ_CAP);
         memcpy(key, name.c_str(), name.size() + 1);
-        if (store_get_value(key, resolving.vars_path.c_str(), VARS_SECTION, buf, cap, 0) ==
-            STATUS_OK)
-            return STATUS_OK;
+        if (store_get_value(key, resolving.vars_path.c_str(), VARS_SECTION, whole.data(),
+                            VARS_READ_CAP, 0) == STATUS_OK) {
+            if (resolve_put(whole.data(), buf, cap))
+                return STATUS_OK;
+            resolving.failed = t;
+            resolving.too_long = true;
+            resolving.from_vars = true;
+            resolving.vars_line = vars_line_of(resolving.vars_path, name);
+            return STATUS_BAD_FORMAT;
+        }
     }
     if (resolving.o->keep_unknown && resolve_put(t, buf, cap))
         return STATUS_OK;
     resolving.failed = t;
     resolving.too_long = false;
+    resolving.unkept = resolving.o->keep_unknown;
     return STATUS_VALUE_ABSENT;
 }
 
@@ -170,7 +205,7 @@ int cmd_substitute(const pack_global &g, const substitute_options &o)
     pack_file in, out, vars;
     if (!substitute_sets_valid(o) || !names_file(o.in, &in) || !names_file(o.out, &out))
         return EXIT_FAILED;
-    resolving = resolver_values{&o, "", "", false};
+    resolving = resolver_values{&o, "", "", false, false, 0, false};
     if (!o.vars_file.empty()) {
         if (!names_file(o.vars_file, &vars))
             return EXIT_FAILED;
@@ -188,6 +223,10 @@ int cmd_substitute(const pack_global &g, const substitute_options &o)
         report_failure(out.shown, "is the input itself: write the result to another file");
         return EXIT_FAILED;
     }
+    if (!o.vars_file.empty() && names_same(vars.path, out.path)) {
+        report_failure(out.shown, "is the --vars file itself: write the result to another file");
+        return EXIT_FAILED;
+    }
     uint64_t size = 0;
     host_file_size(o.in, &size);
     bool bar = !g.quiet && host_stderr_is_terminal();
@@ -196,6 +235,24 @@ int cmd_substitute(const pack_global &g, const substitute_options &o)
         if (!resolving.failed.empty()) {
             std::string where = token_position(file_text(o.in), resolving.failed);
             std::string name = resolving.failed.substr(1, resolving.failed.size() - 2);
+            if (resolving.too_long && resolving.from_vars) {
+                /* The value came from --vars: point at its line there. */
+                *file = vars.shown;
+                *words = (resolving.vars_line > 0
+                              ? "line " + std::to_string(resolving.vars_line) + ": "
+                              : std::string()) +
+                         "the value of " + name + " is longer than 1023 characters (" +
+                         resolving.failed + " at " + in.shown + (where.empty() ? "" : " ") +
+                         where + ")";
+                return true;
+            }
+            if (resolving.unkept) {
+                *words = (where.empty() ? "" : where + ": ") + "a token of " +
+                         std::to_string(resolving.failed.size()) +
+                         " characters has no value and is too long to keep as it stands (1023 "
+                         "at most; a % that should be %%?)";
+                return true;
+            }
             *words = (where.empty() ? "" : where + ": ") + token_shown(resolving.failed) +
                      (resolving.too_long ? ": its value is longer than 1023 characters"
                       : token_settable(name)

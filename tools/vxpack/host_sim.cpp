@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <limits.h>
+#include <string.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -13,6 +14,7 @@
 #include <iostream>
 
 #include "platform/path.h"
+#include "platform/text.h"
 #include "sim/sim.h"
 
 namespace vxpack {
@@ -50,10 +52,88 @@ void host_drive_geometry(char letter, const std::string &dir)
     sim_set_drive_geometry(letter, 8, 512, (DWORD)free_clusters, (DWORD)total_clusters);
 }
 
-/* A name the simulated Windows can hold as one path component. */
-bool host_name_fits_windows(const std::string &name)
+/* Why a name cannot be one path component of the simulated Windows, or NULL when it can. A
+ * name ending in a full stop or a blank would lose it there and name another file. */
+const char *host_name_unfit(const std::string &name)
 {
-    return !name.empty() && name.find_first_of("\\:*?\"<>|") == std::string::npos;
+    if (name.empty())
+        return "names a folder, not a file";
+    for (char c : name)
+        if ((unsigned char)c < 0x20 || strchr("\\:*?\"<>|", c) != NULL)
+            return "a Windows file name cannot hold \\ : * ? \" < > | or control characters";
+    if (name.back() == '.' || name.back() == ' ')
+        return "a Windows file name cannot end in a full stop or a blank";
+    return NULL;
+}
+
+/* The workstation keeps Windows' rule and finds a name in any letter case, the exact spelling
+ * first. So a name of the host's means that file only when it exists as spelled, or when no
+ * other spelling of it does: otherwise another file would be read or replaced. Sets *other to
+ * the first other spelling (sorted) when the name is missing as spelled. */
+bool host_other_spelling(const std::string &dir, const std::string &name, std::string *other)
+{
+    DIR *d = opendir(dir.c_str());
+    if (d == NULL)
+        return false;
+    std::vector<std::string> found;
+    while (struct dirent *e = readdir(d))
+        if (e->d_name != name && text_equal(e->d_name, name.c_str(), TEXT_NO_LIMIT) &&
+            strlen(e->d_name) == name.size())
+            found.push_back(e->d_name);
+    closedir(d);
+    if (found.empty())
+        return false;
+    std::sort(found.begin(), found.end());
+    *other = found[0];
+    return true;
+}
+
+/* Refuse what the workstation would take for another file, or what is not a file: a folder,
+ * FIFO, device or socket (opening a FIFO would wait for a writer forever). */
+bool host_file_is_meant(const std::string &dir, const std::string &given_dir,
+                        const std::string &name, std::string *error)
+{
+    std::string host = dir + "/" + name;
+    struct stat st;
+    if (lstat(host.c_str(), &st) == 0) {
+        if (stat(host.c_str(), &st) != 0)
+            return true; /* a dangling link: opening it says what is wrong */
+        if (S_ISDIR(st.st_mode)) {
+            *error = "is a folder";
+            return false;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            *error = "is not a regular file";
+            return false;
+        }
+        return true;
+    }
+    std::string other;
+    if (host_other_spelling(dir, name, &other)) {
+        *error = "names no file here, but " + given_dir + other +
+                 " does, and Windows takes names that differ only in letter case for one: "
+                 "rename one of them, or give the name as it is spelled";
+        return false;
+    }
+    return true;
+}
+
+/* The folders of the kernel's own files (devices, processes, the system's state), or "" when
+ * real [in] lies in none: vxpack makes no file there, not even one named after a device. */
+std::string host_system_folder(const std::string &real)
+{
+    for (const char *top : {"/dev", "/proc", "/sys"}) {
+        size_t n = strlen(top);
+        if (real.compare(0, n, top) == 0 && (real.size() == n || real[n] == '/'))
+            return top;
+    }
+    return "";
+}
+
+std::string host_system_words(const std::string &top)
+{
+    return "lies in " + top + ", which holds the system's own files: vxpack reads and makes "
+           "no files there";
 }
 
 } // namespace
@@ -75,7 +155,9 @@ void host_stop(void)
     host_drives.clear();
 }
 
-bool host_folder(const std::string &given, std::string *win, std::string *error)
+/* The drive of a host folder, and its real host path. */
+static bool host_folder_drive(const std::string &given, std::string *win, std::string *host,
+                       std::string *error)
 {
     char real[PATH_MAX];
     const std::string dir = given.empty() ? "." : given;
@@ -98,6 +180,20 @@ bool host_folder(const std::string &given, std::string *win, std::string *error)
         host_drives.push_back({real, letter});
     }
     *win = std::string(1, letter) + ":";
+    *host = real;
+    return true;
+}
+
+bool host_folder(const std::string &given, std::string *win, std::string *error)
+{
+    std::string host;
+    if (!host_folder_drive(given, win, &host, error))
+        return false;
+    std::string system = host_system_folder(host);
+    if (!system.empty()) {
+        *error = host_system_words(system);
+        return false;
+    }
     return true;
 }
 
@@ -106,16 +202,18 @@ bool host_file(const std::string &given, std::string *win, std::string *error)
     size_t slash = given.rfind('/');
     std::string dir = slash == std::string::npos ? "." : given.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? given : given.substr(slash + 1);
-    if (!host_name_fits_windows(name)) {
-        *error = name.empty() ? "names a folder, not a file"
-                              : "a Windows file name cannot hold \\ : * ? \" < > or |";
+    std::string root, host;
+    if (!host_folder_drive(dir, &root, &host, error))
+        return false;
+    if (!host_file_is_meant(host, slash == std::string::npos ? "" : dir, name, error))
+        return false;
+    std::string system = host_system_folder(host);
+    if (!system.empty()) {
+        *error = host_system_words(system);
         return false;
     }
-    std::string root;
-    if (!host_folder(dir, &root, error))
-        return false;
-    if (host_is_dir(given)) {
-        *error = "is a folder, not a file";
+    if (const char *unfit = host_name_unfit(name)) {
+        *error = unfit;
         return false;
     }
     std::string path = root + "\\" + name;
@@ -130,6 +228,16 @@ bool host_file(const std::string &given, std::string *win, std::string *error)
 char host_separator(void)
 {
     return '/';
+}
+
+bool host_plain_or_missing(const std::string &win, std::string *error)
+{
+    std::string host = sim_host_path(win.c_str());
+    struct stat st;
+    if (host.empty() || stat(host.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return true;
+    *error = S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
+    return false;
 }
 
 bool host_file_size(const std::string &given, uint64_t *size)

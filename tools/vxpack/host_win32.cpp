@@ -76,14 +76,20 @@ bool host_file(const std::string &given, std::string *win, std::string *error)
         *error = "names a folder, not a file";
         return false;
     }
+    /* A device (CON, NUL, COM1, a pipe) is reached through the \\.\ namespace: opening
+     * one reads the console or waits for a writer. */
+    if (full.compare(0, 4, "\\\\.\\") == 0 || full.compare(0, 4, "\\\\?\\") == 0) {
+        *error = "is not a regular file";
+        return false;
+    }
+    DWORD attributes = GetFileAttributesA(full.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        *error = "is a folder";
+        return false;
+    }
     std::string folder;
     if (!host_folder(full.substr(0, slash + 1), &folder, error))
         return false;
-    DWORD attributes = GetFileAttributesA(full.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        *error = "is a folder, not a file";
-        return false;
-    }
     *win = full;
     return true;
 }
@@ -91,6 +97,15 @@ bool host_file(const std::string &given, std::string *win, std::string *error)
 char host_separator(void)
 {
     return '\\';
+}
+
+bool host_plain_or_missing(const std::string &win, std::string *error)
+{
+    DWORD attributes = GetFileAttributesA(win.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return true;
+    *error = "is a folder";
+    return false;
 }
 
 bool host_file_size(const std::string &given, uint64_t *size)

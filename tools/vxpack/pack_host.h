@@ -28,6 +28,11 @@ bool host_folder(const std::string &given, std::string *win, std::string *error)
 /* The separator of the names this build shows: / on Linux, \ on Windows. */
 char host_separator(void);
 
+/* Whether the Windows path win [in] names a regular file or nothing: false for a folder, FIFO,
+ * device or socket, with *error "is a folder" or "is not a regular file" (reading a FIFO
+ * would wait for a writer forever). */
+bool host_plain_or_missing(const std::string &win, std::string *error);
+
 /* The size of a file the user named, false when it is not a readable file. */
 bool host_file_size(const std::string &given, uint64_t *size);
 

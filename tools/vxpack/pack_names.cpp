@@ -32,19 +32,58 @@ std::string names_last(const std::string &given)
     return sep == std::string::npos ? given : given.substr(sep + 1);
 }
 
+std::string names_beside_shown(const std::string &beside, const std::string &folder,
+                               const std::string &name)
+{
+    if (!folder.empty()) {
+        char last = folder[folder.size() - 1];
+        return folder + (last == '/' || last == '\\' ? "" : std::string(1, host_separator())) +
+               name;
+    }
+    size_t sep = names_last_separator(beside);
+    return (sep == std::string::npos ? "" : beside.substr(0, sep + 1)) + name;
+}
+
 bool names_beside(const std::string &beside, const std::string &folder, const std::string &name,
                   pack_file *out)
 {
-    std::string shown;
-    if (!folder.empty()) {
-        char last = folder[folder.size() - 1];
-        shown = folder + (last == '/' || last == '\\' ? "" : std::string(1, host_separator())) +
-                name;
-    } else {
-        size_t sep = names_last_separator(beside);
-        shown = (sep == std::string::npos ? "" : beside.substr(0, sep + 1)) + name;
+    return names_file(names_beside_shown(beside, folder, name), out);
+}
+
+bool names_outputs_distinct(const std::vector<names_run> &runs, const char *made)
+{
+    std::vector<std::string> sources(runs.size()), targets(runs.size());
+    std::string error;
+    for (size_t i = 0; i < runs.size(); i++) {
+        if (!host_file(runs[i].source_shown, &sources[i], &error))
+            sources[i].clear();
+        if (!host_file(runs[i].target_shown, &targets[i], &error))
+            targets[i].clear();
     }
-    return names_file(shown, out);
+    for (size_t j = 0; j < runs.size(); j++) {
+        if (targets[j].empty())
+            continue;
+        for (size_t i = 0; i < runs.size(); i++) {
+            if (i == j)
+                continue;
+            if (i < j && names_same(targets[i], targets[j])) {
+                report_failure(runs[j].given, std::string(made) + " " + runs[j].target_shown +
+                                                  ", as " + runs[i].given +
+                                                  " does: give them in two runs, or into two "
+                                                  "folders; nothing was written");
+                return false;
+            }
+            if (!sources[i].empty() && names_same(sources[i], targets[j])) {
+                report_failure(runs[j].given, std::string(made) + " " + runs[j].target_shown +
+                                                  ", which this run reads for " +
+                                                  runs[i].given +
+                                                  ": give them in two runs; nothing was "
+                                                  "written");
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 std::string names_compressed(const std::string &name)

@@ -3,6 +3,7 @@
 #define TOOLS_VXPACK_PACK_NAMES_H
 
 #include <string>
+#include <vector>
 
 namespace vxpack {
 
@@ -19,6 +20,25 @@ bool names_file(const std::string &given, pack_file *out);
  * file beside (as the user named it). False, with the failure reported, as names_file. */
 bool names_beside(const std::string &beside, const std::string &folder, const std::string &name,
                   pack_file *out);
+
+/* The name names_beside shows, without mapping it. */
+std::string names_beside_shown(const std::string &beside, const std::string &folder,
+                               const std::string &name);
+
+/* One file of a run of several: what the user gave, the file read and the file made (as
+ * shown). */
+struct names_run {
+    std::string given;
+    std::string source_shown;
+    std::string target_shown;
+};
+
+/* Whether every file of a run makes its own output: false, with the clash reported naming
+ * both files, when two of them would make one file (compared as Windows compares names), or
+ * when one's output would replace another's input. made says how an output comes from its
+ * file ("compresses to"). Files whose names cannot be mapped are left for the run to
+ * report. Nothing is written. */
+bool names_outputs_distinct(const std::vector<names_run> &runs, const char *made);
 
 /* The last component of a name the user gave (after its last / or \). */
 std::string names_last(const std::string &given);

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "check_ini.h"
+#include "pack_host.h"
 #include "sim/sim.h"
 
 namespace vxpack {
@@ -94,6 +95,10 @@ bool volumes_open(pack_volumes *v, std::string *error)
         *error = "no such folder";
         return false;
     }
+    /* The host's rules for a folder vxpack makes files in (none in the system's folders). */
+    std::string win;
+    if (!host_folder(v->folder, &win, error))
+        return false;
     sim_add_drive(VOLUME_LETTER, DRIVE_REMOVABLE, NULL);
     volume_last_asked = 0;
     return true;

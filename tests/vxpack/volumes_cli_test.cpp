@@ -334,7 +334,9 @@ TEST_F(VxpackVolumes, FailuresAreToldAndLeaveNothingBehind)
     run_result no_folder = run({"join", "DATA.BIN", "--label", "DISK", "--volumes", "nowhere"});
     EXPECT_EQ(no_folder.err, "vxpack: nowhere: no such folder\n");
     run_result no_volumes = run({"join", "DATA.BIN", "--label", "DISK"});
-    EXPECT_EQ(no_volumes.err, "vxpack: DATA.BIN: give --volumes DIR: each volume is a folder of DIR\n");
+    EXPECT_EQ(no_volumes.code, 2);
+    EXPECT_EQ(no_volumes.err, "vxpack: give --volumes DIR: each volume is a folder of DIR "
+                              "(vxpack join --help shows the usage)\n");
     EXPECT_EQ(run({"split", "DATA.BIN", "--volumes", "vols"}).code, 2); /* no --label */
     expect_no_temporaries();
 }

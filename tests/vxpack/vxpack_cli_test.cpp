@@ -256,10 +256,11 @@ TEST_F(VxpackCli, AFolderGivenAsAFileIsToldAsAFolder)
         EXPECT_EQ(r.err, "vxpack: D: is a folder\n");
     }
     EXPECT_TRUE(fs::is_directory(dir / "D" / "sub"));
-    /* A drive named on Linux: said once, its colon not doubled. */
+    /* A drive named on Linux: said once, its colon not doubled, and a usage error. */
     run_result drive = run({"list", "--drive", "A:"});
+    EXPECT_EQ(drive.code, 2);
     EXPECT_EQ(drive.err, "vxpack: --drive is for vxpack.exe on Windows; here the volumes are "
-                         "folders: give --volumes DIR\n");
+                         "folders: give --volumes DIR (vxpack list --help shows the usage)\n");
 }
 
 TEST_F(VxpackCli, TraceListsThePlatformCalls)

@@ -3,6 +3,7 @@
 
 #include "pack_host.h"
 #include "pack_report.h"
+#include "pack_volumes.h"
 #include "vxpack.h"
 
 namespace {
@@ -168,6 +169,13 @@ int vxpack_main(int argc, char **argv)
             at = comma == std::string::npos ? comma : comma + 1;
         }
     }
+    std::string volumes_problem;
+    if ((split->parsed() && !volumes_options_valid(spl.volumes, spl.drive, &volumes_problem)) ||
+        (join->parsed() && !volumes_options_valid(joi.volumes, joi.drive, &volumes_problem)) ||
+        (list->parsed() && !volumes_options_valid(lst.volumes, lst.drive, &volumes_problem)))
+        return usage_error(volumes_problem, split->parsed() ? "split"
+                                            : join->parsed() ? "join"
+                                                             : "list");
     std::string error;
     if (!host_start(g.trace, &error))
         return usage_error(error, "");

@@ -30,6 +30,11 @@ struct volume_info {
     bool alone = false; /* read by itself: the other volumes of its sets were out of reach */
 };
 
+/* Whether --volumes and --drive are what this build takes (false with *error in words: the
+ * other build's option, or none where one is needed). */
+bool volumes_options_valid(const std::string &folder, const std::string &drive,
+                           std::string *error);
+
 /* Make the drive ready for a copy: false with *error in words (a missing folder, an option
  * this build does not take). */
 bool volumes_open(pack_volumes *v, std::string *error);

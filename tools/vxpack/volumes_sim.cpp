@@ -71,17 +71,25 @@ int32_t volume_last_asked = 0;
 
 } // namespace
 
-bool volumes_open(pack_volumes *v, std::string *error)
+bool volumes_options_valid(const std::string &folder, const std::string &drive,
+                           std::string *error)
 {
-    if (!v->drive.empty()) {
+    if (!drive.empty()) {
         *error = "--drive is for vxpack.exe on Windows; here the volumes are folders: give "
                  "--volumes DIR";
         return false;
     }
-    if (v->folder.empty()) {
+    if (folder.empty()) {
         *error = "give --volumes DIR: each volume is a folder of DIR";
         return false;
     }
+    return true;
+}
+
+bool volumes_open(pack_volumes *v, std::string *error)
+{
+    if (!volumes_options_valid(v->folder, v->drive, error))
+        return false;
     struct stat st;
     if (stat(v->folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         *error = "no such folder";

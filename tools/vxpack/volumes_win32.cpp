@@ -41,18 +41,28 @@ bool volume_typed_drive(const std::string &typed, std::string *root)
 
 } // namespace
 
-bool volumes_open(pack_volumes *v, std::string *error)
+bool volumes_options_valid(const std::string &folder, const std::string &drive,
+                           std::string *error)
 {
-    if (!v->folder.empty()) {
+    std::string root;
+    if (!folder.empty()) {
         *error = "--volumes is for the Linux build; here the volumes are the disks of a "
                  "removable drive: give --drive A:";
         return false;
     }
-    std::string root;
-    if (!volume_typed_drive(v->drive.empty() ? "A:" : v->drive, &root)) {
-        *error = "--drive " + v->drive + ": give a drive letter such as A:";
+    if (!volume_typed_drive(drive.empty() ? "A:" : drive, &root)) {
+        *error = "--drive " + drive + ": give a drive letter such as A:";
         return false;
     }
+    return true;
+}
+
+bool volumes_open(pack_volumes *v, std::string *error)
+{
+    std::string root;
+    if (!volumes_options_valid(v->folder, v->drive, error))
+        return false;
+    volume_typed_drive(v->drive.empty() ? "A:" : v->drive, &root);
     v->drive = root.substr(0, 2);
     snprintf(volume_drive_root(), PATH_CAP, "%s", root.c_str());
     return true;

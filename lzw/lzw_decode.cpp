@@ -65,7 +65,7 @@ static inline void lzw_decode_walk(const uint32_t *codes, uint32_t code, uint32_
 }
 
 /* Where a copy of code's string is at hand: its place in the output buffer when that is of
- * epoch, the held string, or null. */
+ * epoch, in the window when of the window's, the held string, or null. */
 static inline const uint8_t *lzw_decode_copy_of(const lzw_decoder_table *t, uint32_t code,
                                                 uint32_t epoch, const uint8_t *obuf)
 {
@@ -75,6 +75,8 @@ static inline const uint8_t *lzw_decode_copy_of(const lzw_decoder_table *t, uint
         return obuf + (place & 0xFFFFu);
     if (code == t->string_code)
         return t->string;
+    if (t->window_epoch != 0 && (place ^ t->window_epoch) <= 0xFFFFu)
+        return t->window + (place & 0xFFFFu);
     return NULL;
 }
 
@@ -84,6 +86,7 @@ static uint32_t lzw_decode_new_epoch(lzw_decoder_table *t)
     if (++t->epoch > 0xFFFFu) {
         memset(t->places, 0, (t->limit + 1) * sizeof t->places[0]);
         t->epoch = 1;
+        t->window_epoch = 0;
     }
     return t->epoch << 16;
 }
@@ -386,8 +389,19 @@ status_t lzw_decode(bitfile *in, bitfile *out, lzw_decoder_state *st, uint32_t *
             while (st->written < st->length) {
                 if (out->byte_counter >= stop)
                     return lzw_decode_pause(st, in, out, budget);
-                if (out->buffer_position >= out->buffer_size && !bitfile_drain(out))
-                    return lzw_decode_fail(st, STATUS_WRITE_ERROR);
+                if (out->buffer_position >= out->buffer_size) {
+                    /* The strings of this buffer stay at hand in the window. Its epoch is
+                     * spent: the next buffer holds none of its places. */
+                    if (out->buffer_size <= BITFILE_BUFFER_MAX) {
+                        memcpy(t->window, out->buffer, out->buffer_size);
+                        t->window_epoch = epoch;
+                    } else {
+                        t->window_epoch = 0;
+                    }
+                    epoch = 0;
+                    if (!bitfile_drain(out))
+                        return lzw_decode_fail(st, STATUS_WRITE_ERROR);
+                }
                 n = (uint32_t)(st->length - st->written);
                 if (n > stop - out->byte_counter)
                     n = stop - out->byte_counter;

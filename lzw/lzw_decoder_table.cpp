@@ -33,8 +33,9 @@ lzw_decoder_table *lzw_decoder_table_create(uint32_t width)
     /* A code's string is at most limit - 256 bytes long: 258 holds two, each code one more. */
     table->string = (uint8_t *)mem_alloc(limit + LZW_STRING_OVERRUN);
     table->growth = (uint32_t *)mem_alloc(LZW_GROWTH_BYTES);
+    table->window = (uint8_t *)mem_alloc(BITFILE_BUFFER_MAX + LZW_STRING_OVERRUN);
     if (table->codes == NULL || table->lengths == NULL || table->places == NULL ||
-        table->string == NULL || table->growth == NULL) {
+        table->string == NULL || table->growth == NULL || table->window == NULL) {
         lzw_decoder_table_free(table);
         return NULL;
     }
@@ -42,6 +43,7 @@ lzw_decoder_table *lzw_decoder_table_create(uint32_t width)
     memset(table->lengths, 0, entries * sizeof table->lengths[0]);
     memset(table->places, 0, entries * sizeof table->places[0]);
     memset(table->string, 0, limit + LZW_STRING_OVERRUN);
+    memset(table->window, 0, BITFILE_BUFFER_MAX + LZW_STRING_OVERRUN);
     lzw_decoder_table_reset(table);
     return table;
 }
@@ -66,6 +68,7 @@ void lzw_decoder_table_free(lzw_decoder_table *table)
 {
     if (table == NULL)
         return;
+    mem_free(table->window);
     mem_free(table->growth);
     mem_free(table->string);
     mem_free(table->places);

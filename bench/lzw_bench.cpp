@@ -25,9 +25,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/* The corpus: one file per kind, 32 MiB each (smoke mode: 32 KiB). */
-enum { CORPUS_TEXT, CORPUS_EXECUTABLES, CORPUS_RANDOM, CORPUS_SLICE, CORPUS_KINDS };
-const char *const kCorpusNames[] = {"text", "exe", "random", "slice"};
+/* The corpus: one file per kind, 32 MiB each (smoke mode: 32 KiB). bench/lzw_corpus.py makes the
+ * same kinds as files, for timing vxpack against compress(1) as whole processes. */
+enum { CORPUS_TEXT, CORPUS_EXECUTABLES, CORPUS_RANDOM, CORPUS_SLICE, CORPUS_ZEROS, CORPUS_KINDS };
+const char *const kCorpusNames[] = {"text", "exe", "random", "slice", "zeros"};
 const uint32_t kWidth = 13; /* the transfer engine's width, and compress -b13 */
 
 size_t corpus_bytes(void)
@@ -115,6 +116,9 @@ std::string corpus_make(int kind, size_t n)
             s[i] = (char)(gen() >> 56);
         break;
     }
+    case CORPUS_ZEROS: /* the longest strings the format makes */
+        s.assign(n, '\0');
+        break;
     default: { /* one 4 KiB slice of the text, over and over */
         std::string text = corpus_make(CORPUS_TEXT, 4096);
         while (s.size() < n)

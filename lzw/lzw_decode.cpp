@@ -1,73 +1,83 @@
-/* The LZW decoder: a resumable state machine that writes each string without a stack. */
+/* The LZW decoder: one switch over named states, and a fast run for the codes in between. */
 #include "lzw/lzw_decoder.h"
 
 #include "lzw/lzw_format.h"
 #include "platform/os.h"
 
-#define LZW_LINK(entry) ((uint16_t)((entry)&0xFFFFu))
+#define LZW_LINK(entry) ((entry)&0xFFFFu)
 #define LZW_BYTE(entry) ((uint8_t)((entry) >> 16))
-#define LZW_LENGTH(entry) ((entry) >> LZW_DECODER_LENGTH_SHIFT)
-
-/* The locals a paused call hands to the next one. */
-typedef struct lzw_decode_place {
-    uint16_t previous_code;
-    uint16_t node;
-    uint16_t next_node;
-    uint16_t pending_code;
-    uint8_t first_character;
-    uint8_t current_character;
-} lzw_decode_place;
+/* A place that matches no run's epoch. */
+#define LZW_NO_PLACE 0u
+/* A copy writes whole chunks of 16 bytes for a short string; the run keeps this much room
+ * past a code's output. */
+#define LZW_COPY_OVERRUN 16u
 
 static status_t lzw_decode_fail(lzw_decoder_state *st, status_t rc)
 {
-    /* The links of a string may be half turned: nothing may read the table again. */
     st->phase = LZW_DECODE_FAILED;
     return rc;
 }
 
-static status_t lzw_decode_pause(lzw_decoder_state *st, int32_t phase,
-                                 const lzw_decode_place *at, bitfile *in, bitfile *out,
+static status_t lzw_decode_pause(lzw_decoder_state *st, bitfile *in, bitfile *out,
                                  uint32_t *budget)
 {
-    /* An input that broke off is no end of a file of the stream. */
-    if ((phase == LZW_DECODE_INPUT || phase == LZW_DECODE_INPUT_RESET) &&
-        bitfile_read_failed(in))
-        return lzw_decode_fail(st, STATUS_READ_ERROR);
-    st->phase = phase;
-    st->previous_code = at->previous_code;
-    st->node = at->node;
-    st->next_node = at->next_node;
-    st->pending_code = at->pending_code;
-    st->first_character = at->first_character;
-    st->current_character = at->current_character;
-    /* Only an input pause may be resumed with another input file; at the other pauses the
-     * unread bits stay in this one. */
-    if (phase == LZW_DECODE_INPUT || phase == LZW_DECODE_INPUT_RESET)
+    if (st->phase == LZW_DECODE_INPUT || st->phase == LZW_DECODE_INPUT_RESET) {
+        /* An input that broke off is no end of a file of the stream. */
+        if (bitfile_read_failed(in))
+            return lzw_decode_fail(st, STATUS_READ_ERROR);
+        /* Only an input pause may be resumed with another input file; at an output pause
+         * the unread bits stay in this one. */
         bitfile_save_bits(in, &st->input);
+    }
     *budget = out->byte_counter;
     return STATUS_OK;
 }
 
-static inline truth_t lzw_is_literal(uint16_t code)
+static inline truth_t lzw_is_literal(uint32_t code)
 {
     return code >= LZW_FIRST_LITERAL && code <= LZW_LAST_LITERAL;
 }
 
-/* The length of code's string, following its links when the entry's cache is saturated.
- * Links always lead to lower codes, so the walk ends. */
-static uint32_t lzw_string_length(const uint32_t *codes, uint16_t code)
+/* The one step that adds a string: code becomes previous's string followed by first, length
+ * bytes long, last written at place. True when assigning code widens the codes. */
+static inline truth_t lzw_decode_add(lzw_decoder_table *t, uint32_t code, uint32_t previous,
+                                     uint8_t first, uint32_t length, uint32_t place)
+{
+    t->codes[code] = (uint32_t)first << 16 | previous;
+    t->lengths[code] = (uint16_t)length;
+    t->places[code] = place;
+    return (t->growth[code / 32] >> (code % 32)) & 1u;
+}
+
+/* Write code's string of length bytes backward from its last byte, link by link. Links always
+ * lead to lower codes, so the walk ends. */
+static inline void lzw_decode_walk(const uint32_t *codes, uint32_t code, uint32_t length,
+                                   uint8_t *to)
 {
     uint32_t entry = codes[code];
-    uint32_t n;
+    uint32_t i;
 
-    if (LZW_LENGTH(entry) < LZW_DECODER_LENGTH_MAX)
-        return LZW_LENGTH(entry);
-    n = 1;
-    while (LZW_LINK(entry) != 0) {
+    for (i = length - 1; i > 0; i--) {
+        to[i] = LZW_BYTE(entry);
         entry = codes[LZW_LINK(entry)];
-        n++;
     }
-    return n;
+    to[0] = LZW_BYTE(entry);
+}
+
+/* Where a copy of code's string is at hand: its place in the output buffer when that is of
+ * epoch, in the window when of the window's, the held string, or null. */
+static inline const uint8_t *lzw_decode_copy_of(const lzw_decoder_table *t, uint32_t code,
+                                                uint32_t epoch, const uint8_t *obuf)
+{
+    const uint32_t place = t->places[code];
+
+    if ((place ^ epoch) <= 0xFFFFu)
+        return obuf + (place & 0xFFFFu);
+    if (code == t->string_code)
+        return t->string;
+    if (t->window_epoch != 0 && (place ^ t->window_epoch) <= 0xFFFFu)
+        return t->window + (place & 0xFFFFu);
+    return NULL;
 }
 
 /* The epoch of a new fast run; places of earlier runs no longer match it. */
@@ -76,30 +86,9 @@ static uint32_t lzw_decode_new_epoch(lzw_decoder_table *t)
     if (++t->epoch > 0xFFFFu) {
         memset(t->places, 0, (t->limit + 1) * sizeof t->places[0]);
         t->epoch = 1;
+        t->window_epoch = 0;
     }
-    return t->epoch;
-}
-
-/* The next code above last whose assignment widens the codes, found in the growth bitmap; the
- * limit when none is left. */
-static uint32_t lzw_decode_next_growth(const lzw_decoder_table *t, uint32_t last)
-{
-    uint32_t code = last + 1;
-    uint32_t word;
-
-    while (code < t->limit) {
-        word = t->growth[code / 32] >> (code % 32);
-        if (word == 0) {
-            code = (code | 31) + 1;
-            continue;
-        }
-        while ((word & 1u) == 0) {
-            word >>= 1;
-            code++;
-        }
-        return code < t->limit ? code : t->limit;
-    }
-    return t->limit;
+    return t->epoch << 16;
 }
 
 /* Eight bytes as a big-endian number. */
@@ -110,22 +99,30 @@ static inline uint64_t lzw_load_bits64(const uint8_t *p)
            (uint64_t)p[6] << 8 | (uint64_t)p[7];
 }
 
+static inline void lzw_copy8(uint8_t *to, const uint8_t *from)
+{
+    uint64_t chunk;
+
+    memcpy(&chunk, from, 8);
+    memcpy(to, &chunk, 8);
+}
+
 /* Decode with the files' and the table's state in locals, for as long as the input buffer
- * holds eight bytes past the next code's and each code's whole output passes the budget and
- * fits the output buffer. Codes that need more (a reset, an invalid code, a pause, a block
- * read or write) are handed back. Places of epoch (in its top 16 bits) are in the output
- * buffer. True with *code read and not yet handled; false when the input buffer ran short,
- * nothing read. The files and the table are up to date on return, and *previous is the code
- * decoded last. */
+ * holds eight bytes past the next code's and each code's whole output, and the copy's overrun
+ * after it, passes the budget and fits the output buffer. Codes that need more (a reset, an
+ * invalid code, the next code of a full table, a pause, a block read or write) are handed
+ * back. Places of epoch (in its top 16 bits) are in the output buffer. True with *code read
+ * and not yet handled; false when the input buffer ran short, nothing read. The files and the
+ * table are up to date on return, and *previous is the code decoded last. */
 static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, uint32_t stop,
                               uint32_t epoch, uint16_t *previous, uint16_t *code_out)
 {
-    uint32_t *const codes = t->codes;
+    const uint32_t *const codes = t->codes;
+    const uint16_t *const lengths = t->lengths;
     uint32_t *const places = t->places;
     const uint32_t limit = t->limit;
     uint32_t last = t->last_code;
     int width = t->code_width;
-    uint32_t grow_at = lzw_decode_next_growth(t, last);
     const uint8_t *const ip_start = in->buffer + in->buffer_position;
     const uint8_t *ip = ip_start;
     /* Bytes of the latest block not yet taken; until the first block read the buffer holds
@@ -145,18 +142,15 @@ static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, u
     uint32_t room = out->byte_counter < stop ? stop - out->byte_counter : 0;
     uint8_t *oend;
     uint32_t prev = *previous;
-    const uint8_t *prev_at = NULL; /* where the previous code's output begins */
-    uint32_t prev_length = lzw_string_length(codes, (uint16_t)prev); /* and its length */
+    uint32_t prev_place = LZW_NO_PLACE; /* where the previous code's output begins */
+    uint32_t prev_length = lengths[prev];
     uint32_t code = 0;
     uint32_t string;
-    uint32_t entry;
-    uint32_t place;
     uint32_t length;
     uint32_t total;
     uint32_t i;
     truth_t have = 0;
     const uint8_t *from;
-    uint64_t chunk;
     uint8_t first;
 
     if (out->buffer_size - out->buffer_position < room)
@@ -182,57 +176,40 @@ static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, u
             have = 1;
             break;
         }
-        entry = codes[string];
-        length = LZW_LENGTH(entry);
-        if (length == LZW_DECODER_LENGTH_MAX)
-            length = lzw_string_length(codes, (uint16_t)string);
+        length = lengths[string];
         total += length;
-        if (total > (uint32_t)(oend - op)) {
+        if (total + LZW_COPY_OVERRUN > (uint32_t)(oend - op)) {
             have = 1;
             break;
         }
 
-        /* A string written earlier in this buffer (wholly before op) is copied eight bytes
-         * at a time, the last chunk running into room that later bytes overwrite; any other
-         * is walked link by link. */
-        place = places[string];
-        if ((place ^ epoch) <= 0xFFFFu && (uint32_t)(oend - op) >= length + 8) {
-            from = obuf + (place & 0xFFFFu);
-            first = from[0];
-            for (i = 0; i < length; i += 8) {
-                memcpy(&chunk, from + i, 8);
-                memcpy(op + i, &chunk, 8);
-            }
-            op[length] = first; /* the special case's last byte, or room */
+        /* A string written before op (in this buffer or held) is copied; the last chunk of a
+         * short one runs into room that later bytes overwrite. Any other is walked. */
+        from = lzw_decode_copy_of(t, string, epoch, obuf);
+        if (from == NULL) {
+            lzw_decode_walk(codes, string, length, op);
+        } else if (length <= LZW_COPY_OVERRUN) {
+            lzw_copy8(op, from);
+            lzw_copy8(op + 8, from + 8);
         } else {
-            for (i = length - 1;; i--) {
-                op[i] = LZW_BYTE(entry);
-                if (i == 0)
-                    break;
-                entry = codes[LZW_LINK(entry)];
+            for (i = 0; i < length; i += 16) {
+                lzw_copy8(op + i, from + i);
+                lzw_copy8(op + i + 8, from + i + 8);
             }
-            first = LZW_BYTE(entry);
-            if (total > length)
-                op[length] = first;
         }
+        first = op[0];
+        op[length] = first; /* the special case's last byte, or room */
         /* The string is here now, whatever its place was. */
         places[string] = epoch | (uint32_t)(op - obuf);
 
         if (last + 1 < limit) {
-            length = prev_length + 1;
-            if (length > LZW_DECODER_LENGTH_MAX)
-                length = LZW_DECODER_LENGTH_MAX;
             last++;
-            codes[last] = (length << LZW_DECODER_LENGTH_SHIFT) | ((uint32_t)first << 16) | prev;
             /* The previous output and this one's first byte. */
-            places[last] = prev_at == NULL ? 0 : epoch | (uint32_t)(prev_at - obuf);
-            if (last == grow_at) {
+            if (lzw_decode_add(t, last, prev, first, prev_length + 1, prev_place))
                 width++;
-                grow_at = lzw_decode_next_growth(t, last);
-            }
         }
         prev = code;
-        prev_at = op;
+        prev_place = epoch | (uint32_t)(op - obuf);
         prev_length = total;
         op += total;
     }
@@ -255,171 +232,191 @@ static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, u
     return have;
 }
 
+/* Make code's string of length bytes the held one, from a copy at hand or by its links. */
+static void lzw_decode_hold(lzw_decoder_table *t, uint32_t code, uint32_t length,
+                            uint32_t epoch, const uint8_t *obuf)
+{
+    const uint8_t *from = lzw_decode_copy_of(t, code, epoch, obuf);
+
+    if (from == NULL)
+        lzw_decode_walk(t->codes, code, length, t->string);
+    else if (from != t->string)
+        memcpy(t->string, from, length);
+}
+
+/* The header and the first code, whose byte goes out whatever the budget. */
+static status_t lzw_decode_header(bitfile *in, bitfile *out, lzw_decoder_state *st)
+{
+    uint16_t value;
+    lzw_decoder_table *t;
+
+    /* A state that failed in its header keeps no table from that try. */
+    lzw_decoder_table_free(st->table);
+    st->table = NULL;
+    if (!bitfile_read_bits(in, &value, LZW_HEADER_BITS))
+        return lzw_decode_fail(st, STATUS_READ_ERROR);
+    if (value > LZW_MAX_HEADER_WIDTH)
+        return lzw_decode_fail(st, STATUS_FILE_CORRUPT);
+    t = lzw_decoder_table_create(value);
+    if (t == NULL)
+        return lzw_decode_fail(st, STATUS_NO_MEMORY);
+    st->table = t;
+    if (!bitfile_read_bits(in, &value, LZW_MIN_WIDTH))
+        return lzw_decode_fail(st, STATUS_READ_ERROR);
+    if (!lzw_is_literal(value))
+        return lzw_decode_fail(st, STATUS_FILE_CORRUPT);
+    if (!bitfile_put_byte(out, LZW_BYTE(t->codes[value])))
+        return lzw_decode_fail(st, STATUS_WRITE_ERROR);
+    st->previous_code = value;
+    st->phase = LZW_DECODE_INPUT;
+    return STATUS_OK;
+}
+
+/* Code's string (or, for the special case, the previous code's and its first byte again) into
+ * the held string, and the string it makes added; then it is due for writing. */
+static status_t lzw_decode_code(lzw_decoder_state *st, uint16_t code, uint32_t epoch,
+                                const uint8_t *obuf)
+{
+    lzw_decoder_table *t = st->table;
+    const uint32_t previous = st->previous_code;
+    uint32_t string = code;
+    uint32_t length;
+
+    /* The only code not yet assigned that a writer sends is the next one. */
+    if (code == 0 || code > t->last_code + 1u)
+        return lzw_decode_fail(st, STATUS_FILE_CORRUPT);
+    if (code > t->last_code) {
+        /* The special case, also once the table is full. A full table's next code stands
+         * for no string of the table, so it cannot come twice in a row. */
+        if (previous > t->last_code)
+            return lzw_decode_fail(st, STATUS_FILE_CORRUPT);
+        string = previous;
+    }
+    length = t->lengths[string];
+    lzw_decode_hold(t, string, length, epoch, obuf);
+    if (string != code)
+        t->string[length++] = t->string[0];
+
+    if (t->last_code + 1u < t->limit) {
+        t->last_code++;
+        if (lzw_decode_add(t, t->last_code, previous, t->string[0],
+                           t->lengths[previous] + 1u, LZW_NO_PLACE))
+            t->code_width++;
+    }
+    /* The held string is code's own, unless code is a full table's next code. */
+    t->string_code = code <= t->last_code ? code : 0;
+    st->previous_code = code;
+    st->length = (uint16_t)length;
+    st->written = 0;
+    st->phase = LZW_DECODE_WRITE;
+    return STATUS_OK;
+}
+
 status_t lzw_decode(bitfile *in, bitfile *out, lzw_decoder_state *st, uint32_t *budget)
 {
     const uint32_t stop = *budget;
     lzw_decoder_table *t = st->table;
-    lzw_decode_place at = {0, 0, 0, 0, 0, 0};
-    uint32_t *codes;
-    uint32_t entry;
-    uint32_t length;
-    uint16_t code = 0; /* the current code */
-    uint16_t string;   /* the code whose string is written */
-    uint16_t link;
-    uint16_t former;
+    status_t rc;
+    uint16_t code = 0;
+    uint32_t n;
     uint32_t epoch = 0; /* of the places in out's buffer */
     uint32_t base = 0;  /* out's byte counter at the start of its buffer */
 
-    if (st->phase == LZW_DECODE_NEW) {
-        /* A state that failed in its header keeps no table from that try. */
-        lzw_decoder_table_free(st->table);
-        st->table = NULL;
-        if (!bitfile_read_bits(in, &code, LZW_HEADER_BITS))
-            return lzw_decode_fail(st, STATUS_READ_ERROR);
-        if (code > LZW_MAX_HEADER_WIDTH)
-            return lzw_decode_fail(st, STATUS_FILE_CORRUPT);
-        t = lzw_decoder_table_create(code);
-        if (t == NULL)
-            return lzw_decode_fail(st, STATUS_NO_MEMORY);
-        st->table = t;
-        if (!bitfile_read_bits(in, &code, LZW_MIN_WIDTH))
-            return lzw_decode_fail(st, STATUS_READ_ERROR);
-        if (!lzw_is_literal(code))
-            return lzw_decode_fail(st, STATUS_FILE_CORRUPT);
-        /* The stream's first byte goes out whatever the budget. */
-        if (!bitfile_put_byte(out, LZW_BYTE(t->codes[code])))
-            return lzw_decode_fail(st, STATUS_WRITE_ERROR);
-        at.previous_code = code;
-        goto next_code;
-    }
-    if (t == NULL || st->phase < LZW_DECODE_LAST_BYTE || st->phase > LZW_DECODE_INPUT_RESET)
-        return lzw_decode_fail(st, STATUS_FAILED);
-    at.previous_code = st->previous_code;
-    at.node = st->node;
-    at.next_node = st->next_node;
-    at.pending_code = st->pending_code;
-    at.first_character = st->first_character;
-    at.current_character = st->current_character;
     switch (st->phase) {
-    case LZW_DECODE_LAST_BYTE:
-        if (!bitfile_put_byte(out, at.current_character))
-            return lzw_decode_fail(st, STATUS_WRITE_ERROR);
-        code = at.node;
-        goto special_case;
-    case LZW_DECODE_RESET_BYTE:
-        goto reset_byte;
-    case LZW_DECODE_WALK:
-        goto walk;
-    case LZW_DECODE_SPECIAL_BYTE:
-        goto special_byte;
+    case LZW_DECODE_NEW:
+        break;
     case LZW_DECODE_INPUT:
+    case LZW_DECODE_INPUT_RESET:
+        if (t == NULL)
+            return lzw_decode_fail(st, STATUS_FAILED);
+        /* This input may be the next file of the stream: its first bits complete the code. */
         bitfile_load_bits(in, &st->input);
-        goto next_code;
-    default: /* LZW_DECODE_INPUT_RESET */
-        bitfile_load_bits(in, &st->input);
-        goto reset_code;
+        break;
+    case LZW_DECODE_WRITE:
+        if (t == NULL || st->written > st->length || st->length > t->limit)
+            return lzw_decode_fail(st, STATUS_FAILED);
+        break;
+    default: /* failed, or no state of this worker */
+        return lzw_decode_fail(st, STATUS_FAILED);
     }
 
-next_code:
     for (;;) {
-        /* Places last as long as the buffer holds them: within this call (the caller may
-         * change the output file between calls) and until the buffer is written out. */
-        if (epoch == 0 || out->byte_counter - out->buffer_position != base) {
-            epoch = lzw_decode_new_epoch(t) << 16;
-            base = out->byte_counter - out->buffer_position;
-        }
-        if (!lzw_decode_run(in, out, t, stop, epoch, &at.previous_code, &code) &&
-            !bitfile_read_bits(in, &code, t->code_width))
-            return lzw_decode_pause(st, LZW_DECODE_INPUT, &at, in, out, budget);
-        if (code == LZW_RESET_CODE) {
-            lzw_decoder_table_reset(t);
-            goto reset_code;
-        }
-        /* The only code not yet assigned that a writer sends is the next one, and only while
-         * the table still grows. */
-        if (code == 0 || code > t->last_code + 1u ||
-            (code > t->last_code && t->last_code + 1u >= t->limit))
-            return lzw_decode_fail(st, STATUS_FILE_CORRUPT);
-        codes = t->codes;
-        if (code > t->last_code) { /* the previous string and its own first byte */
-            string = at.previous_code;
-            at.pending_code = code;
-        } else {
-            string = code;
-            at.pending_code = 0;
-        }
+        switch (st->phase) {
+        case LZW_DECODE_NEW:
+            rc = lzw_decode_header(in, out, st);
+            if (rc != STATUS_OK)
+                return rc;
+            t = st->table;
+            break;
 
-        /* Byte by byte, with a budget test before each. The links are turned to point
-         * forward, walked, and turned back on the way. */
-        at.node = string;
-        link = LZW_LINK(lzw_decoder_table_relink(t, at.node, 0));
-        while (link != 0) {
-            entry = lzw_decoder_table_relink(t, link, at.node);
-            at.node = link;
-            link = LZW_LINK(entry);
-        }
-        entry = codes[at.node];
-        at.first_character = LZW_BYTE(entry);
-        at.current_character = at.first_character;
-        at.next_node = LZW_LINK(entry);
-        codes[at.node] = entry & 0xFFFF0000u;
-    walk:
-        codes = t->codes;
-        while (at.next_node != 0) {
-            if (out->byte_counter >= stop)
-                return lzw_decode_pause(st, LZW_DECODE_WALK, &at, in, out, budget);
-            if (!bitfile_put_byte(out, at.current_character))
-                return lzw_decode_fail(st, STATUS_WRITE_ERROR);
-            former = at.node;
-            at.node = at.next_node;
-            entry = codes[at.node];
-            at.current_character = LZW_BYTE(entry);
-            at.next_node = LZW_LINK(entry);
-            codes[at.node] = (entry & 0xFFFF0000u) | former;
-        }
-        if (out->byte_counter >= stop)
-            return lzw_decode_pause(st, LZW_DECODE_LAST_BYTE, &at, in, out, budget);
-        if (!bitfile_put_byte(out, at.current_character))
-            return lzw_decode_fail(st, STATUS_WRITE_ERROR);
-        code = at.node;
+        case LZW_DECODE_INPUT:
+            /* Places last as long as the buffer holds them: within this call (the caller may
+             * change the output file between calls) and until the buffer is written out. */
+            if (epoch == 0 || out->byte_counter - out->buffer_position != base) {
+                epoch = lzw_decode_new_epoch(t);
+                base = out->byte_counter - out->buffer_position;
+            }
+            if (!lzw_decode_run(in, out, t, stop, epoch, &st->previous_code, &code) &&
+                !bitfile_read_bits(in, &code, t->code_width))
+                return lzw_decode_pause(st, in, out, budget);
+            if (code == LZW_RESET_CODE) {
+                lzw_decoder_table_reset(t);
+                st->phase = LZW_DECODE_INPUT_RESET;
+                break;
+            }
+            rc = lzw_decode_code(st, code, epoch, out->buffer);
+            if (rc != STATUS_OK)
+                return rc;
+            break;
 
-    special_case:
-        if (at.pending_code != 0) {
-        special_byte:
-            if (out->byte_counter >= stop)
-                return lzw_decode_pause(st, LZW_DECODE_SPECIAL_BYTE, &at, in, out, budget);
-            if (!bitfile_put_byte(out, at.first_character))
-                return lzw_decode_fail(st, STATUS_WRITE_ERROR);
-            code = at.pending_code;
-        }
+        case LZW_DECODE_INPUT_RESET:
+            /* A fresh table begins with a single byte's code, which adds no string. */
+            if (!bitfile_read_bits(in, &code, LZW_MIN_WIDTH))
+                return lzw_decode_pause(st, in, out, budget);
+            if (!lzw_is_literal(code))
+                return lzw_decode_fail(st, STATUS_FILE_CORRUPT);
+            t->string[0] = LZW_BYTE(t->codes[code]);
+            t->string_code = code;
+            st->previous_code = code;
+            st->length = 1;
+            st->written = 0;
+            st->phase = LZW_DECODE_WRITE;
+            break;
 
-        if (t->last_code + 1u < t->limit) {
-            codes = t->codes;
-            length = LZW_LENGTH(codes[at.previous_code]) + 1;
-            if (length > LZW_DECODER_LENGTH_MAX)
-                length = LZW_DECODER_LENGTH_MAX;
-            t->last_code++;
-            codes[t->last_code] = (length << LZW_DECODER_LENGTH_SHIFT) |
-                                  ((uint32_t)at.first_character << 16) | at.previous_code;
-            t->places[t->last_code] = 0; /* a place of no run */
-            if (t->growth[t->last_code / 32] >> (t->last_code % 32) & 1u)
-                t->code_width++;
-        }
-        at.previous_code = code;
-        continue;
+        case LZW_DECODE_WRITE:
+            /* As much of the held string as the budget and the buffer take, then the buffer
+             * goes out and the rest follows. */
+            while (st->written < st->length) {
+                if (out->byte_counter >= stop)
+                    return lzw_decode_pause(st, in, out, budget);
+                if (out->buffer_position >= out->buffer_size) {
+                    /* The strings of this buffer stay at hand in the window. Its epoch is
+                     * spent: the next buffer holds none of its places. */
+                    if (out->buffer_size <= BITFILE_BUFFER_MAX) {
+                        memcpy(t->window, out->buffer, out->buffer_size);
+                        t->window_epoch = epoch;
+                    } else {
+                        t->window_epoch = 0;
+                    }
+                    epoch = 0;
+                    if (!bitfile_drain(out))
+                        return lzw_decode_fail(st, STATUS_WRITE_ERROR);
+                }
+                n = (uint32_t)(st->length - st->written);
+                if (n > stop - out->byte_counter)
+                    n = stop - out->byte_counter;
+                if (n > out->buffer_size - out->buffer_position)
+                    n = out->buffer_size - out->buffer_position;
+                memcpy(out->buffer + out->buffer_position, t->string + st->written, n);
+                out->buffer_position += n;
+                out->byte_counter += n;
+                st->written = (uint16_t)(st->written + n);
+            }
+            st->phase = LZW_DECODE_INPUT;
+            break;
 
-    reset_code:
-        /* A fresh table begins with a single byte's code, which adds no string. */
-        if (!bitfile_read_bits(in, &code, LZW_MIN_WIDTH))
-            return lzw_decode_pause(st, LZW_DECODE_INPUT_RESET, &at, in, out, budget);
-        if (!lzw_is_literal(code))
-            return lzw_decode_fail(st, STATUS_FILE_CORRUPT);
-        at.previous_code = code;
-        at.current_character = LZW_BYTE(t->codes[code]);
-    reset_byte:
-        if (out->byte_counter >= stop)
-            return lzw_decode_pause(st, LZW_DECODE_RESET_BYTE, &at, in, out, budget);
-        if (!bitfile_put_byte(out, at.current_character))
-            return lzw_decode_fail(st, STATUS_WRITE_ERROR);
+        default:
+            return lzw_decode_fail(st, STATUS_FAILED);
+        }
     }
 }

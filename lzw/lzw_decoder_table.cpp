@@ -1,4 +1,5 @@
-/* The LZW decoder's string table: one 32-bit entry per code and the width growth bitmap. */
+/* The LZW decoder's string table: entries, lengths, places, the held string and the width
+ * growth bitmap. */
 #include "lzw/lzw_decoder.h"
 
 #include "lzw/lzw_format.h"
@@ -6,6 +7,8 @@
 #include "platform/os.h"
 
 #define LZW_GROWTH_BYTES 8192u
+/* A string is copied sixteen bytes at a time, the last chunk running past its end. */
+#define LZW_STRING_OVERRUN 16u
 
 /* Assigning one of these codes makes the next code one bit wider. */
 static const uint16_t LZW_GROWTH_CODES[] = {511, 1023, 2047, 4095, 8191, 16383, 32767};
@@ -14,35 +17,35 @@ lzw_decoder_table *lzw_decoder_table_create(uint32_t width)
 {
     lzw_decoder_table *table;
     uint32_t limit = lzw_table_limit(width);
+    size_t entries;
 
     if (limit == 0)
         return NULL;
+    entries = (size_t)limit + 1;
     table = (lzw_decoder_table *)mem_alloc(sizeof *table);
     if (table == NULL)
         return NULL;
+    memset(table, 0, sizeof *table);
     table->limit = limit;
-    table->codes = (uint32_t *)mem_alloc((limit + 1) * sizeof table->codes[0]);
-    if (table->codes == NULL)
-        goto fail_record;
+    table->codes = (uint32_t *)mem_alloc(entries * sizeof table->codes[0]);
+    table->lengths = (uint16_t *)mem_alloc(entries * sizeof table->lengths[0]);
+    table->places = (uint32_t *)mem_alloc(entries * sizeof table->places[0]);
+    /* A code's string is at most limit - 256 bytes long: 258 holds two, each code one more. */
+    table->string = (uint8_t *)mem_alloc(limit + LZW_STRING_OVERRUN);
     table->growth = (uint32_t *)mem_alloc(LZW_GROWTH_BYTES);
-    if (table->growth == NULL)
-        goto fail_codes;
+    table->window = (uint8_t *)mem_alloc(BITFILE_BUFFER_MAX + LZW_STRING_OVERRUN);
+    if (table->codes == NULL || table->lengths == NULL || table->places == NULL ||
+        table->string == NULL || table->growth == NULL || table->window == NULL) {
+        lzw_decoder_table_free(table);
+        return NULL;
+    }
     memset(table->growth, 0, LZW_GROWTH_BYTES);
-    table->places = (uint32_t *)mem_alloc((limit + 1) * sizeof table->places[0]);
-    if (table->places == NULL)
-        goto fail_growth;
-    memset(table->places, 0, (limit + 1) * sizeof table->places[0]);
-    table->epoch = 0;
+    memset(table->lengths, 0, entries * sizeof table->lengths[0]);
+    memset(table->places, 0, entries * sizeof table->places[0]);
+    memset(table->string, 0, limit + LZW_STRING_OVERRUN);
+    memset(table->window, 0, BITFILE_BUFFER_MAX + LZW_STRING_OVERRUN);
     lzw_decoder_table_reset(table);
     return table;
-
-fail_growth:
-    mem_free(table->growth);
-fail_codes:
-    mem_free(table->codes);
-fail_record:
-    mem_free(table);
-    return NULL;
 }
 
 void lzw_decoder_table_reset(lzw_decoder_table *table)
@@ -50,28 +53,26 @@ void lzw_decoder_table_reset(lzw_decoder_table *table)
     uint32_t c;
     size_t i;
 
-    for (c = LZW_FIRST_LITERAL; c <= LZW_LAST_LITERAL; c++)
-        table->codes[c] = (1u << LZW_DECODER_LENGTH_SHIFT) | ((c - LZW_FIRST_LITERAL) << 16);
+    for (c = LZW_FIRST_LITERAL; c <= LZW_LAST_LITERAL; c++) {
+        table->codes[c] = (c - LZW_FIRST_LITERAL) << 16;
+        table->lengths[c] = 1;
+    }
     for (i = 0; i < sizeof LZW_GROWTH_CODES / sizeof LZW_GROWTH_CODES[0]; i++)
         table->growth[LZW_GROWTH_CODES[i] / 32] |= 1u << (LZW_GROWTH_CODES[i] % 32);
     table->last_code = LZW_LAST_LITERAL;
     table->code_width = LZW_MIN_WIDTH;
-}
-
-uint32_t lzw_decoder_table_relink(lzw_decoder_table *table, uint16_t code, uint16_t link)
-{
-    uint32_t old = table->codes[code];
-
-    table->codes[code] = (old & 0xFFFF0000u) | link;
-    return old;
+    table->string_code = 0;
 }
 
 void lzw_decoder_table_free(lzw_decoder_table *table)
 {
     if (table == NULL)
         return;
-    mem_free(table->places);
+    mem_free(table->window);
     mem_free(table->growth);
+    mem_free(table->string);
+    mem_free(table->places);
+    mem_free(table->lengths);
     mem_free(table->codes);
     mem_free(table);
 }

@@ -62,10 +62,9 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
 {
     uint32_t *const keys = t->keys;
     uint16_t *const codes = t->codes;
-    uint32_t *const slot_homes = t->slot_homes;
     const uint32_t *const byte_homes = t->byte_homes;
-    const uint32_t *const prefix_homes = t->prefix_homes;
-    const uint32_t size = t->size;
+    const uint32_t mask = t->size - 1;
+    const uint32_t shift = t->shift;
     const uint32_t highest = t->highest_code;
     uint32_t last = t->last_code;
     int width = lzw_encoder_code_width(t);
@@ -93,7 +92,6 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
     /* The longest match so far: a single byte's code is its own, at the start of every
      * match. */
     uint32_t prefix = cur + LZW_FIRST_LITERAL;
-    uint32_t home = prefix_homes[prefix]; /* prefix part of the home slot of the match */
     uint32_t key;
     uint32_t slot;
     uint32_t code;
@@ -124,23 +122,16 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
         }
         do {
             cur = *ip++;
-            key = (cur << 16) | prefix;
-            slot = byte_homes[cur] + home;
-            if (slot >= size)
-                slot -= size;
+            key = lzw_encoder_key(prefix, cur);
+            slot = lzw_encoder_home(byte_homes, shift, prefix, cur);
             code = codes[slot];
             /* Most finds end at the home slot. */
-            if (code != 0 && keys[slot] != key) {
-                /* After the home slot h: size - 1 - h, then the slots after that one,
-                 * wrapping. */
-                slot = size - 1 - slot;
-                while (codes[slot] != 0 && keys[slot] != key)
-                    slot = slot + 1 == size ? 0 : slot + 1;
+            if (code != 0 && keys[code] != key) {
+                slot = lzw_encoder_probe_from(codes, keys, mask, (slot + 1) & mask, key);
                 code = codes[slot];
             }
             if (code != 0) {
                 prefix = code;
-                home = slot_homes[slot];
                 continue;
             }
             /* The match of prefix ends before cur. */
@@ -159,15 +150,13 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
             }
             /* The failed find ended at the empty slot that an add would probe to. */
             last++;
-            keys[slot] = key;
             codes[slot] = (uint16_t)last;
-            slot_homes[slot] = prefix_homes[last];
+            keys[last] = key;
             if (last == widen_at) {
                 width++;
                 widen_at = width < LZW_MAX_WIDTH ? 1u << width : 0xFFFFFFFFu;
             }
             prefix = cur + LZW_FIRST_LITERAL;
-            home = prefix_homes[prefix];
         } while (ip != iend);
     }
 

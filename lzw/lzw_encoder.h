@@ -7,26 +7,23 @@
 #include "lzw/bitfile.h"
 #include "platform/status.h"
 
-/* A hashed string table with open addressing. A string's key is its last byte shifted left by
- * 16, or-ed with the code of the string without it (0 for a single byte). Its home slot is
- * ((byte << shift) ^ (prefix << 7)) mod size; a probe looks at the home slot h, then at
- * size - 1 - h, then at the slots after that one, wrapping at the end. Size and shift decide
- * only how fast strings are found, never which codes are written.
+/* A hashed string table with open addressing over a power of two of slots, which hold codes
+ * only; keys are kept per code. A string's key is its last byte shifted left by 16, or-ed with
+ * the code of the string without it (its prefix). Its home slot is byte_homes[byte] ^ (prefix
+ * << shift): the byte's part, from a table, is spread over all the slots and does not wait for
+ * the match, so that the find of the next byte waits only for the code of the last one, a
+ * shift and an exclusive-or. A probe goes on from the home slot to the slots after it,
+ * wrapping at the end. How strings are found never changes which codes are written.
  *
- * The shift puts the byte above every prefix's bits, so the exclusive-or is a sum and the
- * home slot is (byte's part + prefix's part) mod size, both parts taken from tables made
- * with the table: no division per find. Each slot also keeps the prefix part of its own
- * code, which a find that ends there hands to the next find of the match. */
+ * The single bytes have no slots: their codes are byte + 2, and a match starts with one. */
 typedef struct lzw_encoder_table {
-    uint32_t *keys;        /* size keys; a key in an empty slot means nothing */
-    uint16_t *codes;       /* size codes; 0 marks an empty slot */
-    uint32_t size;         /* more slots than the table holds strings: a probe always ends */
-    uint8_t shift;
-    uint16_t highest_code; /* the highest code the table assigns */
-    uint16_t last_code;    /* the highest code assigned; 257 after a reset */
-    uint32_t *prefix_homes;   /* (prefix << 7) mod size, for prefixes 0 to highest_code */
-    uint32_t byte_homes[256]; /* (byte << shift) mod size */
-    uint32_t *slot_homes;     /* size entries: prefix_homes of the code in each used slot */
+    uint16_t *codes;          /* size codes; 0 marks an empty slot */
+    uint32_t *keys;           /* highest_code + 1 keys, by code */
+    uint32_t size;            /* a power of two above highest_code: a probe always ends */
+    uint8_t shift;            /* spreads the prefixes over all the slots */
+    uint16_t highest_code;    /* the highest code the table assigns */
+    uint16_t last_code;       /* the highest code assigned; 257 after a reset */
+    uint32_t byte_homes[256]; /* below size */
 } lzw_encoder_table;
 
 /* Where a paused encoder stands. */
@@ -48,10 +45,8 @@ typedef struct lzw_encoder_state {
 } lzw_encoder_state;
 
 /* A reset table of size slots that assigns codes up to highest_code (258 to 65534); null when
- * a block cannot be had, or when the arguments break the table's bounds: fewer slots than
- * strings plus one, a shift that lets a byte overlap the bits of a prefix shifted by 7 or
- * pushes it out of 32 bits. */
-lzw_encoder_table *lzw_encoder_table_create(uint32_t size, uint8_t shift, uint16_t highest_code);
+ * a block cannot be had, or when size is no power of two above highest_code or beyond 2^24. */
+lzw_encoder_table *lzw_encoder_table_create(uint32_t size, uint16_t highest_code);
 /* Release the table; null is ignored. */
 void lzw_encoder_table_free(lzw_encoder_table *table);
 /* Only the 256 single bytes again, last code 257. */

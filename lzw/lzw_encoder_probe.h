@@ -4,36 +4,35 @@
 
 #include "lzw/lzw_encoder.h"
 
-static inline uint32_t lzw_encoder_key(uint16_t prefix, uint8_t byte)
+static inline uint32_t lzw_encoder_key(uint32_t prefix, uint32_t byte)
 {
-    return ((uint32_t)byte << 16) | prefix;
+    return (byte << 16) | prefix;
 }
 
-/* ((byte << shift) ^ (prefix << 7)) mod size: the two never share a bit, so this is the sum
- * of their parts mod size, each part below size. */
-static inline uint32_t lzw_encoder_home(const lzw_encoder_table *table, uint16_t prefix,
-                                        uint8_t byte)
+/* The home slot: below size, as the table's bounds keep both parts. */
+static inline uint32_t lzw_encoder_home(const uint32_t *byte_homes, uint32_t shift,
+                                        uint32_t prefix, uint32_t byte)
 {
-    uint32_t home = table->byte_homes[byte] + table->prefix_homes[prefix];
-
-    return home >= table->size ? home - table->size : home;
+    return byte_homes[byte] ^ (prefix << shift);
 }
 
-/* The probe for key after its home slot home: the slot that holds key, or else the empty slot
+/* The slot that holds key's code, or else the empty slot where the probe ends, from slot on. */
+static inline uint32_t lzw_encoder_probe_from(const uint16_t *codes, const uint32_t *keys,
+                                              uint32_t mask, uint32_t slot, uint32_t key)
+{
+    while (codes[slot] != 0 && keys[codes[slot]] != key)
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+/* The slot that holds prefix's string (a string code) followed by byte, or else the empty slot
  * where the probe ends. */
-uint32_t lzw_encoder_probe_on(const lzw_encoder_table *table, uint32_t home, uint32_t key);
-
-/* The slot that holds prefix's string followed by byte, or else the empty slot where the
- * probe ends. */
-static inline uint32_t lzw_encoder_probe(const lzw_encoder_table *table, uint16_t prefix,
-                                         uint8_t byte)
+static inline uint32_t lzw_encoder_probe(const lzw_encoder_table *table, uint32_t prefix,
+                                         uint32_t byte)
 {
-    const uint32_t key = lzw_encoder_key(prefix, byte);
-    const uint32_t home = lzw_encoder_home(table, prefix, byte);
-
-    if (table->codes[home] == 0 || table->keys[home] == key)
-        return home;
-    return lzw_encoder_probe_on(table, home, key);
+    return lzw_encoder_probe_from(table->codes, table->keys, table->size - 1,
+                                  lzw_encoder_home(table->byte_homes, table->shift, prefix, byte),
+                                  lzw_encoder_key(prefix, byte));
 }
 
 #endif

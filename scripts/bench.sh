@@ -52,7 +52,7 @@ for name in sorted(n for n in median if n.startswith("BM_ClientsIniLookup/")):
           % (which, ms(median[name])))
 
 # The codec: one row per corpus file and operation, racing compress -b13 and compress -d.
-KINDS = ["text", "exe", "random", "slice"]
+KINDS = ["text", "exe", "random", "slice", "zeros"]
 ROWS = [("encode  lzw_encode     ", "BM_LzwEncode", "BM_CompressEncode"),
         ("encode  compress -b13  ", "BM_CompressEncode", None),
         ("decode  lzw_decode     ", "BM_LzwDecode", "BM_CompressDecode"),

@@ -23,7 +23,8 @@ static const uint32_t FUZZ_MOST_STEP[] = {0, 1, 2, 3, 8, 64, 300, 5000};
 static const uint32_t FUZZ_MOST_CALLS = 20000;
 
 // Streams that expand beyond this are left out: a few thousand codes can stand for megabytes,
-// and strings far longer than the table's length cache are reached well below it.
+// and strings longer than the output buffer (which the decoder writes from its held copy) are
+// reached well below it.
 static const size_t FUZZ_MOST_OUTPUT = 1u << 20;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -129,7 +129,7 @@ TEST_F(DecoderTest, BudgetPausesAndResumes)
     uint32_t budget = 3;
     ASSERT_EQ(lzw_decode(in, out, &st, &budget), STATUS_OK);
     EXPECT_EQ(budget, 3u);
-    EXPECT_EQ(st.phase, LZW_DECODE_LAST_BYTE);
+    EXPECT_EQ(st.phase, LZW_DECODE_WRITE);
     budget = 8;
     ASSERT_EQ(lzw_decode(in, out, &st, &budget), STATUS_OK);
     EXPECT_EQ(budget, 8u);
@@ -144,10 +144,15 @@ TEST_F(DecoderTest, BudgetBelowTheCounterStillWritesTheFirstByte)
     uint32_t budget = 0;
     ASSERT_EQ(lzw_decode(in, out, &st, &budget), STATUS_OK);
     EXPECT_EQ(budget, 1u);
-    EXPECT_EQ(st.phase, LZW_DECODE_LAST_BYTE);
+    EXPECT_EQ(st.phase, LZW_DECODE_WRITE);
+    /* A resumed call tests the budget before every byte, the first included. */
     budget = 1;
     ASSERT_EQ(lzw_decode(in, out, &st, &budget), STATUS_OK);
-    EXPECT_EQ(budget, 2u) << "phase 1 puts its byte without a test";
+    EXPECT_EQ(budget, 1u);
+    EXPECT_EQ(st.phase, LZW_DECODE_WRITE);
+    budget = 2;
+    ASSERT_EQ(lzw_decode(in, out, &st, &budget), STATUS_OK);
+    EXPECT_EQ(budget, 2u);
     EXPECT_EQ(output(), "AB");
 }
 
@@ -196,7 +201,7 @@ TEST_F(DecoderTest, InputEndingAfterAResetResumesWithAFreshTable)
         /* A budget at the counter: the fresh table's byte waits for room. */
         budget = 4;
         ASSERT_EQ(lzw_decode(in, out, &st, &budget), STATUS_OK);
-        EXPECT_EQ(st.phase, LZW_DECODE_RESET_BYTE);
+        EXPECT_EQ(st.phase, LZW_DECODE_WRITE);
         EXPECT_EQ(st.table->last_code, 257);
         budget = 0xFFFFFFFFu;
         ASSERT_EQ(lzw_decode(in, out, &st, &budget), STATUS_OK);
@@ -219,8 +224,9 @@ TEST_F(DecoderTest, ShortInputsAndInvalidStreams)
     std::vector<uint32_t> full = {2};
     for (int i = 0; i < 253; i++)
         full.push_back(2 + i % 256);
-    std::vector<uint32_t> full_then_next = full;
-    full_then_next.push_back(511);
+    std::vector<uint32_t> full_then_next_twice = full;
+    full_then_next_twice.push_back(511);
+    full_then_next_twice.push_back(511);
     std::vector<uint32_t> full_then_last = full;
     full_then_last.push_back(510);
     struct {
@@ -242,7 +248,8 @@ TEST_F(DecoderTest, ShortInputsAndInvalidStreams)
         {"reset then reset", codes(13, {67, 1, 1}), STATUS_FILE_CORRUPT},
         {"reset then a string code", codes(13, {67, 68, 1, 258}), STATUS_FILE_CORRUPT},
         {"reset then code 0", codes(13, {67, 1, 0}), STATUS_FILE_CORRUPT},
-        {"the next code of a full table", codes(9, full_then_next), STATUS_FILE_CORRUPT},
+        {"the next code of a full table twice", codes(9, full_then_next_twice),
+         STATUS_FILE_CORRUPT},
         {"the last code of a full table", codes(9, full_then_last), STATUS_OK},
         {"a full table", codes(9, full), STATUS_OK},
     };
@@ -287,6 +294,58 @@ TEST_F(DecoderTest, EveryHeaderWidthDecodes)
         ASSERT_EQ(r.status, STATUS_OK);
         EXPECT_TRUE(r.out == data);
         EXPECT_EQ(r.phase, LZW_DECODE_INPUT);
+    }
+}
+
+/* Old writers whose tables went one code further send a full table's next code: it is the
+ * special case, the previous string and its own first byte again, and the table stays full.
+ * The stream ends there, so that the code is the very last thing decoded; read whole, a byte a
+ * call, and cut inside that last code. */
+TEST_F(DecoderTest, FullTablesNextCodeIsTheSpecialCase)
+{
+    for (uint32_t header : {9u, 0u, 10u, 13u}) {
+        SCOPED_TRACE("header " + std::to_string(header));
+        const uint32_t limit = lzw_table_limit(header);
+        bit_writer w;
+        std::string want;
+        uint32_t last = 257, code = 0;
+        int width = 9;
+        w.put(header, 8);
+        /* Single bytes until the table is full: each after the first adds a string. */
+        for (uint32_t i = 0; last < limit - 1 || i == 0; i++) {
+            code = 2 + (i * 7) % 256;
+            w.put(code, width);
+            want += (char)(code - 2);
+            if (i == 0)
+                continue;
+            last++;
+            if (widens_at(last))
+                width++;
+        }
+        ASSERT_EQ(last, limit - 1);
+        w.put(limit, width);
+        want += std::string(2, (char)(code - 2));
+        const std::string stream = w.done();
+        EXPECT_TRUE(reference_decode(stream).out == want) << "the reference differs";
+
+        decode_run whole = decode_through_files(dir, {stream}, no_limit());
+        EXPECT_EQ(whole.status, STATUS_OK);
+        EXPECT_EQ(whole.phase, LZW_DECODE_INPUT);
+        EXPECT_TRUE(whole.out == want);
+        decode_run bytewise = decode_through_files(dir, {stream}, steps_of(1));
+        EXPECT_EQ(bytewise.status, STATUS_OK);
+        EXPECT_TRUE(bytewise.out == want);
+        decode_run cut_last = decode_through_files(dir, cut(stream, {stream.size() - 1}),
+                                                   no_limit());
+        EXPECT_EQ(cut_last.status, STATUS_OK);
+        EXPECT_TRUE(cut_last.out == want);
+
+        /* The same code again stands for a string no table holds. */
+        bit_writer twice = w;
+        twice.put(limit, width);
+        decode_run refused = decode_through_files(dir, {twice.done()}, no_limit());
+        EXPECT_EQ(refused.status, STATUS_FILE_CORRUPT);
+        EXPECT_EQ(reference_decode(twice.done()).status, STATUS_FILE_CORRUPT);
     }
 }
 

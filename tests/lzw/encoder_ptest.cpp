@@ -138,7 +138,7 @@ TEST_F(EncoderTest, FullTableWritesAResetAtItsWidth)
 
 TEST_F(EncoderTest, TableOperations)
 {
-    lzw_encoder_table *t = lzw_encoder_table_create(600, 16, 300);
+    lzw_encoder_table *t = lzw_encoder_table_create(1024, 300);
     ASSERT_NE(t, nullptr);
     for (uint32_t b = 0; b < 256; b++)
         EXPECT_EQ(lzw_encoder_table_find(t, 0, (uint8_t)b), b + 2);
@@ -156,7 +156,7 @@ TEST_F(EncoderTest, TableOperations)
     lzw_encoder_table_free(t);
 
     /* Widths from the last code: 512 and up is 10 bits, and so on to 16. */
-    t = lzw_encoder_table_create(131071, 23, 65534);
+    t = lzw_encoder_table_create(131072, 65534);
     ASSERT_NE(t, nullptr);
     const struct {
         uint16_t last;
@@ -170,14 +170,20 @@ TEST_F(EncoderTest, TableOperations)
     }
     lzw_encoder_table_free(t);
 
-    /* Bounds: slots for every string, codes a reader knows, a byte that stays in 32 bits. */
-    EXPECT_EQ(lzw_encoder_table_create(8189, 20, 8190), nullptr);
-    EXPECT_EQ(lzw_encoder_table_create(200000, 23, 65535), nullptr);
-    EXPECT_EQ(lzw_encoder_table_create(20000, 25, 8190), nullptr);
-    EXPECT_EQ(lzw_encoder_table_create(20000, 19, 8190), nullptr) << "the byte overlaps 8190";
-    EXPECT_EQ(lzw_encoder_table_create(20000, 20, 257), nullptr);
-    lzw_encoder_table *tight = lzw_encoder_table_create(8190, 20, 8190);
-    EXPECT_NE(tight, nullptr) << "one slot more than strings is enough";
+    /* Bounds: a power of two of slots above every code, codes a reader knows. */
+    EXPECT_EQ(lzw_encoder_table_create(20000, 8190), nullptr) << "no power of two";
+    EXPECT_EQ(lzw_encoder_table_create(8192, 8192), nullptr) << "no slot above 8192";
+    EXPECT_EQ(lzw_encoder_table_create(131072, 65535), nullptr);
+    EXPECT_EQ(lzw_encoder_table_create(1024, 257), nullptr);
+    EXPECT_EQ(lzw_encoder_table_create(0, 8190), nullptr);
+    EXPECT_EQ(lzw_encoder_table_create(1u << 25, 8190), nullptr);
+    lzw_encoder_table *tight = lzw_encoder_table_create(8192, 8191);
+    ASSERT_NE(tight, nullptr) << "one slot more than codes is enough";
+    for (uint32_t c = 258; c <= 8191; c++)
+        ASSERT_TRUE(lzw_encoder_table_add(tight, (uint16_t)(c - 1), (uint8_t)c));
+    for (uint32_t c = 258; c <= 8191; c++)
+        ASSERT_EQ(lzw_encoder_table_find(tight, (uint16_t)(c - 1), (uint8_t)c), c);
+    EXPECT_EQ(lzw_encoder_table_find(tight, 8191, 1), 0) << "the probe ends at the empty slot";
     lzw_encoder_table_free(tight);
     EXPECT_EQ(lzw_encoder_state_create(19), nullptr);
 }

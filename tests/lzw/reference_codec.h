@@ -120,7 +120,9 @@ inline reference_result reference_decode(const std::string &stream,
             fresh = true;
             continue;
         }
-        if (code == 0 || code > last + 1 || (code == last + 1 && last + 1 >= limit)) {
+        /* The next code is the special case, also once the table is full; but a full
+         * table's next code holds no string, so the special case cannot follow it. */
+        if (code == 0 || code > last + 1 || (code == last + 1 && previous > last)) {
             r.status = STATUS_FILE_CORRUPT;
             return r;
         }

@@ -160,4 +160,45 @@ status_t agent_find_home_key(char *home_key_path);
  * SOFTWARE\VORNEX_HOMES\{home_name}. False, key_path untouched, when it would not fit. */
 truth_t agent_home_key_path(const char *home_name, char *key_path, truth_t short_prefix);
 
+/* ---- The pass report ------------------------------------------------------------------- */
+
+/* How a pass ended, as the report names it. */
+enum {
+    AGENT_RESULT_CURRENT = 1,   /* "current": nothing to do */
+    AGENT_RESULT_INSTALLER = 2, /* "installer started" */
+    AGENT_RESULT_MESSAGE = 3,   /* "message": a message box was shown */
+    AGENT_RESULT_FAILED = 4     /* "failed": a check from the network failed, unseen */
+};
+
+/* What a pass tells its report. */
+typedef struct agent_pass {
+    int32_t start_mode; /* START_LOCAL or START_NETWORK (0 when unclassified: "local") */
+    int32_t result;     /* AGENT_RESULT_* */
+    status_t status;    /* the check's status (0 when it passed) */
+    int32_t message;    /* the number that chose the shown text (a status, or a launch result
+                           below 32), or -1 when no message was shown */
+} agent_pass;
+
+/* Write pass [in] into CLIENTS_DIR\<Folder>\<CLIENTNAME>.INI, Folder from section [Reports] of
+ * SHARED_VORNEX_HOME\vxinst\VCSM.ini, through the profile store: section [Last pass] always,
+ * [Last failure] for a message or a failure, each with Time (local, YYYY-MM-DD hh:mm:ss), Mode,
+ * Result, Status, Message, Stamp, Server stamp, Computer and Agent. The folder is never made.
+ *   0  written;
+ *   6  no [Reports] Folder (reports are off), or a local value missing;
+ *   23 an empty folder, one that would leave the clients directory, a client name that cannot
+ *      be a file name (a character Windows forbids, a device name, too long), a path too long;
+ *   the status of the first profile write that failed (the rest are not tried).
+ * The caller drops every failure: a report never changes a pass. */
+status_t agent_write_report(const agent_pass *pass);
+
+/* The report's path for this workstation into report [out] (PATH_CAP bytes); statuses as
+ * agent_write_report's before its writes. */
+status_t agent_report_path(char *report);
+
+/* Whether name [in] can be a report's file name as it is. */
+truth_t agent_report_name_fits(const char *name);
+
+/* The local time as YYYY-MM-DD hh:mm:ss into buf [out] (20 bytes). */
+void agent_format_local_time(char *buf);
+
 #endif

@@ -41,6 +41,13 @@ status_t agent_read_server_timestamp(const char *shared_home, const char *client
     return STATUS_FAILED;
 }
 
+static truth_t agent_clients_reached;
+
+truth_t agent_reached_clients_dir(void)
+{
+    return agent_clients_reached;
+}
+
 status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t *current)
 {
     char local_home[STORE_VALUE_CAP];
@@ -51,12 +58,14 @@ status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t 
     status_t rc;
 
     *current = 0;
+    agent_clients_reached = 0;
     rc = agent_reconnect_shared_home();
     if (rc != STATUS_OK)
         return rc;
     rc = agent_connect_clients_dir();
     if (rc != STATUS_OK)
         return rc;
+    agent_clients_reached = 1;
 
     if (agent_read_home_values(local_home, shared_home, client_name) != STATUS_OK)
         return STATUS_NOT_FOUND;

@@ -24,5 +24,8 @@ truth_t agent_may_be_cut(const char *value);
 /* Whether \\host\share fits a path buffer. */
 truth_t agent_remote_name_fits(const char *host, const char *share);
 truth_t agent_is_letter(char c);
+/* Whether the last agent_check_current connected the clients directory (and a report can be
+ * written there). */
+truth_t agent_reached_clients_dir(void);
 
 #endif

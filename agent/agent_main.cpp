@@ -20,6 +20,8 @@ static char agent_message[AGENT_MESSAGE_CAP];
  * programs; the agent itself neither sends nor handles the message, and keeps the number only
  * as the registration returned it. */
 static uint16_t agent_exit_install_message;
+/* The check's own status: from the network a failed check is not shown, only reported. */
+static status_t agent_check_status;
 
 static truth_t agent_has_blank(const char *text)
 {
@@ -93,6 +95,7 @@ status_t agent_locate_installer(int32_t *current, int32_t start_mode, char *modu
     if (!path_compose(agent_dir, root, dir, "", ""))
         return STATUS_FAILED;
     rc = agent_check_current(agent_dir, start_mode, current);
+    agent_check_status = rc;
 
     if (start_mode == START_NETWORK) {
         /* From the network every failed check leads to the installer beside the agent. */
@@ -161,7 +164,7 @@ static void agent_command_compose(char *line, const char *installer, truth_t quo
 /* Start vxinst.exe from installer_dir with the agent's arguments and the start mode's switch.
  * Null when it started, otherwise the text to show. */
 static const char *agent_launch(const char *installer_dir, int argc, char **argv,
-                                int32_t start_mode)
+                                int32_t start_mode, int32_t *launch_result)
 {
     char installer[PATH_CAP];
     const char *mode_switch = start_mode == START_LOCAL ? "/configure" : "/bootstrap";
@@ -171,19 +174,23 @@ static const char *agent_launch(const char *installer_dir, int argc, char **argv
     char *line;
     UINT result;
 
+    *launch_result = STATUS_INVALID_NAME;
     if (!path_compose(installer, installer_dir, "", "vxinst", "exe"))
         return agent_status_text(STATUS_INVALID_NAME);
     /* Unquoted, the platform would try each blank-separated prefix as a program first. */
     quote = agent_has_blank(installer);
     len = agent_command_length(installer, quote, argc, argv, mode_switch);
+    *launch_result = AGENT_SPAWN_UNKNOWN;
     if (len >= AGENT_COMMAND_CAP)
         return agent_launch_failure_text(AGENT_SPAWN_UNKNOWN); /* no platform can take it */
+    *launch_result = 0;
     line = (char *)mem_alloc(len + 1);
     if (line == NULL)
         return agent_launch_failure_text(0);
     agent_command_compose(line, installer, quote, argc, argv, mode_switch);
 
     result = WinExec(line, SW_SHOWNORMAL);
+    *launch_result = (int32_t)result;
     if (result < 32)
         text = agent_launch_failure_text(result);
     mem_free(line);
@@ -196,25 +203,46 @@ static void agent_show(const char *text)
     MessageBoxA(NULL, agent_message, AGENT_CAPTION, MB_OK | MB_ICONEXCLAMATION);
 }
 
+/* The pass's outcome once decided; a report only where the pass reached the clients directory,
+ * and whatever becomes of it the pass is over. */
+static void agent_finish(agent_pass *pass, int32_t result)
+{
+    pass->result = result;
+    if (agent_reached_clients_dir())
+        (void)agent_write_report(pass);
+}
+
 int agent_run(int argc, char **argv)
 {
-    int32_t start_mode = 0;
+    agent_pass pass = {0, 0, STATUS_OK, -1};
     int32_t current = 0;
+    int32_t launch_result = 0;
     const char *text;
     status_t rc;
 
-    rc = agent_classify_start(agent_module_path, &start_mode);
+    agent_check_status = STATUS_OK;
+    rc = agent_classify_start(agent_module_path, &pass.start_mode);
     if (rc == STATUS_OK)
-        rc = agent_locate_installer(&current, start_mode, agent_module_path);
+        rc = agent_locate_installer(&current, pass.start_mode, agent_module_path);
+    pass.status = rc != STATUS_OK ? rc : agent_check_status;
     if (rc != STATUS_OK) {
         agent_show(agent_status_text(rc));
+        pass.message = rc;
+        agent_finish(&pass, AGENT_RESULT_MESSAGE);
         return 0;
     }
-    if (current)
+    if (current) {
+        agent_finish(&pass, AGENT_RESULT_CURRENT);
         return 0;
-    text = agent_launch(agent_module_path, argc, argv, start_mode);
-    if (text != NULL)
+    }
+    text = agent_launch(agent_module_path, argc, argv, pass.start_mode, &launch_result);
+    if (text != NULL) {
         agent_show(text);
+        pass.message = launch_result;
+        agent_finish(&pass, AGENT_RESULT_MESSAGE);
+        return 0;
+    }
+    agent_finish(&pass, pass.status != STATUS_OK ? AGENT_RESULT_FAILED : AGENT_RESULT_INSTALLER);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 
 struct proc_state {
     std::string computer_name = "WORKSTATION";
+    SYSTEMTIME local_time = {2026, 3, 1, 2, 8, 15, 0, 0};
     std::string module_path = "C:\\KLAGENT.EXE";
     DWORD platform_id = VER_PLATFORM_WIN32_NT;
     DWORD major = 6;
@@ -29,6 +30,35 @@ void sim_set_computer_name(const char *name)
 {
     proc.computer_name = name != NULL ? name : "";
     (void)proc_registered;
+}
+
+void sim_set_local_time(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
+{
+    proc.local_time = SYSTEMTIME{year, month, 0, day, hour, minute, second, 0};
+}
+
+void GetLocalTime(LPSYSTEMTIME time)
+{
+    *time = proc.local_time;
+    simi_log("GetLocalTime", "", "");
+}
+
+/* As on Windows: the size is in characters; too small a buffer fails with
+ * ERROR_BUFFER_OVERFLOW and the size needed (terminator included). */
+BOOL GetComputerNameA(LPSTR buf, LPDWORD size)
+{
+    DWORD len = (DWORD)proc.computer_name.size();
+    if (buf == NULL || size == NULL || *size <= len) {
+        if (size != NULL)
+            *size = len + 1;
+        SetLastError(ERROR_BUFFER_OVERFLOW);
+        simi_log("GetComputerNameA", "", "FALSE GLE 111");
+        return FALSE;
+    }
+    memcpy(buf, proc.computer_name.c_str(), len + 1);
+    *size = len;
+    simi_log("GetComputerNameA", "", "TRUE " + proc.computer_name);
+    return TRUE;
 }
 
 std::string simi_computer_name(void)

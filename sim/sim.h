@@ -58,6 +58,9 @@ bool sim_set_medium_label(const std::string &host_dir, const char *label);
 std::string sim_host_path(const char *win_path);
 
 void sim_set_computer_name(const char *name);
+/* The local time GetLocalTime answers with (day of week and milliseconds as given); a fresh
+ * simulation answers 2026-03-02 08:15:00. */
+void sim_set_local_time(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
 void sim_set_windows_dir(const char *win_path);
 void sim_set_module_path(const char *win_path);
 /* The argument vector the runtime hands to the program; argv[0] names the program. */

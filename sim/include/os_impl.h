@@ -98,6 +98,19 @@ typedef struct _OSVERSIONINFOA {
     CHAR szCSDVersion[128];
 } OSVERSIONINFOA, *LPOSVERSIONINFOA;
 
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
+
+#define MAX_COMPUTERNAME_LENGTH 15
+
 typedef struct _SECURITY_DESCRIPTOR {
     BYTE Revision;
     BYTE Sbz1;
@@ -257,6 +270,7 @@ typedef struct _NETRESOURCEA {
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+#define ERROR_BUFFER_OVERFLOW 111L
 #define ERROR_NOT_CONNECTED 2250L
 
 /* C runtime permission bits for crt_chmod (msvcrt's values). */
@@ -280,6 +294,8 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buf, DWORD size);
 UINT GetDriveTypeA(LPCSTR root);
 UINT WinExec(LPCSTR command_line, UINT show);
 BOOL GetVersionExA(LPOSVERSIONINFOA info);
+BOOL GetComputerNameA(LPSTR buf, LPDWORD size);
+void GetLocalTime(LPSYSTEMTIME time);
 BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
 DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buf, DWORD size);
 DWORD GetLastError(void);

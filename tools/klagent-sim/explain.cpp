@@ -106,6 +106,17 @@ public:
     {
         std::vector<std::string> q = quoted(c.args);
         long rc = result_number(c.result);
+        if (c.name == "GetPrivateProfileStringA" && q.size() >= 4 && q[0] == "Reports" &&
+            q[1] == "Folder") {
+            report_folder(q[3], rc, quoted(c.result));
+            return;
+        }
+        /* The report comes after the outcome and changes nothing: only its writes count. */
+        if (reporting_) {
+            if (c.name == "WritePrivateProfileStringA" && q.size() >= 4)
+                report_write(q[0], q[3], rc);
+            return;
+        }
         if (c.name == "GetModuleFileNameA") {
             std::vector<std::string> r = quoted(c.result);
             if (!r.empty())
@@ -153,6 +164,18 @@ public:
     {
         if (!outcome_)
             say("The client is current: nothing was started and nothing was shown.");
+        if (!reporting_)
+            return;
+        if (!report_refused_.empty())
+            say("The pass report could not be written to " + report_file_ + " (" +
+                report_refused_ + "); it was dropped and the pass is unchanged.");
+        else if (!report_file_.empty())
+            say("The pass report was written to " + report_file_ + ", section" +
+                (report_sections_.size() > 1 ? "s " : " ") + join(report_sections_) + ".");
+        else
+            say("No pass report was written: the folder \"" + report_folder_ +
+                "\" would leave the clients directory, or the client's name cannot be a file "
+                "name, or the path is too long.");
     }
 
 private:
@@ -304,6 +327,41 @@ private:
         say("The message box says: \"" + text + "\"" +
             (last_cause_.empty() ? "." : ", because " + last_cause_ + "."));
     }
+
+    /* Reports switched off say nothing: the pass is told as it always was. */
+    void report_folder(const std::string &settings, long n, const std::vector<std::string> &r)
+    {
+        if (n <= 0)
+            return;
+        reporting_ = true;
+        report_folder_ = r.empty() ? "" : r[0];
+        say("Reports are switched on in " + settings + " (section Reports, Folder = \"" +
+            report_folder_ + "\").");
+    }
+
+    void report_write(const std::string &section, const std::string &file, long ok)
+    {
+        report_file_ = file;
+        if (!ok) {
+            if (report_refused_.empty())
+                report_refused_ = "writing its section " + section + " was refused";
+            return;
+        }
+        if (report_sections_.empty() || report_sections_.back() != section)
+            report_sections_.push_back(section);
+    }
+
+    static std::string join(const std::vector<std::string> &v)
+    {
+        std::string r;
+        for (size_t i = 0; i < v.size(); i++)
+            r += (i == 0 ? "" : " and ") + v[i];
+        return r;
+    }
+
+    bool reporting_ = false;
+    std::string report_folder_, report_file_, report_refused_;
+    std::vector<std::string> report_sections_;
 
     std::string module_;
     std::map<std::string, key_place> keys_;     /* open handle -> key */

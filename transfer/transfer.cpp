@@ -134,9 +134,29 @@ status_t transfer_copy_block(FILE *source, FILE *target, void *buf, uint32_t *co
     return STATUS_OK;
 }
 
+/* The decoder's budget is a value of the target's 32-bit byte counter. A copy without a limit
+ * runs past 4 GiB by bringing the counter (and the running total kept beside it) down by half
+ * its range whenever it has passed it, and asking for at most a quarter more per call, so a
+ * budget never wraps. Only differences of the two are used, so the shift loses nothing. */
+#define TRANSFER_COUNTER_SHIFT 0x80000000u
+#define TRANSFER_DECODE_STEP 0x40000000u
+
+static uint32_t transfer_unlimited_stop(transfer_job *job)
+{
+    bitfile *out = job->target_bits;
+
+    if (out->byte_counter >= TRANSFER_COUNTER_SHIFT) {
+        out->byte_counter -= TRANSFER_COUNTER_SHIFT;
+        job->running_total -= TRANSFER_COUNTER_SHIFT;
+    }
+    return out->byte_counter + TRANSFER_DECODE_STEP;
+}
+
 status_t transfer_loop(transfer_job *job, uint32_t budget, transfer_progress_fn progress,
                        transfer_cancel_fn cancel, int32_t user)
 {
+    /* No limit means the end of the source, at any size: the budget is then never spent. */
+    const truth_t unlimited = budget == TRANSFER_NO_LIMIT;
     status_t rc;
     uint32_t asked;
     uint32_t count;
@@ -144,8 +164,8 @@ status_t transfer_loop(transfer_job *job, uint32_t budget, transfer_progress_fn 
     while (budget != 0) {
         if (job->decompress) {
             /* The decoder counts every byte written since the target was opened. */
-            asked = budget;
-            count = budget;
+            asked = unlimited ? transfer_unlimited_stop(job) : budget;
+            count = asked;
             rc = lzw_decode(job->source_bits, job->target_bits,
                             (lzw_decoder_state *)job->mode_state, &count);
         } else if (job->substitute) {
@@ -160,11 +180,14 @@ status_t transfer_loop(transfer_job *job, uint32_t budget, transfer_progress_fn 
         }
         if (rc != STATUS_OK)
             return rc;
-        if (progress != NULL && job->decompress) {
-            progress(user, count - job->running_total);
+        /* Kept with or without progress: the counter's shift above moves it too. */
+        if (job->decompress) {
+            if (progress != NULL)
+                progress(user, count - job->running_total);
             job->running_total = count;
-        } else if (progress != NULL) {
-            progress(user, count);
+        } else {
+            if (progress != NULL)
+                progress(user, count);
             job->running_total += count;
         }
         if (cancel != NULL) {
@@ -174,7 +197,10 @@ status_t transfer_loop(transfer_job *job, uint32_t budget, transfer_progress_fn 
         }
         if (count < asked)
             return STATUS_OK;
-        budget -= count;
+        if (job->decompress && !unlimited)
+            return STATUS_OK; /* the target's counter reached the budget */
+        if (!unlimited)
+            budget -= count;
     }
     return STATUS_OK;
 }

@@ -13,18 +13,6 @@ namespace vxpack {
 
 namespace {
 
-/* X: or X:\ typed as a drive: its root X:\. */
-bool console_typed_drive(const std::string &typed, std::string *root)
-{
-    std::string t = typed;
-    while (!t.empty() && (t.back() == ' ' || t.back() == '\\' || t.back() == '/'))
-        t.pop_back();
-    if (t.size() != 2 || t[1] != ':' || !isalpha((unsigned char)t[0]))
-        return false;
-    *root = std::string(1, (char)toupper((unsigned char)t[0])) + ":\\";
-    return true;
-}
-
 /* The volume number of a label "word n" of this set's word, or 0 for any other label. */
 long console_volume_of(const std::string &label, const std::string &word)
 {
@@ -124,6 +112,17 @@ void console_prompt(pack_volumes *v, char *drive_root, int32_t volume, int32_t *
         fprintf(io.out, "\"%s\" is not a drive: type a letter and a colon, such as B:\n",
                 line.c_str());
     }
+}
+
+bool console_typed_drive(const std::string &typed, std::string *root)
+{
+    std::string t = typed;
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\\' || t.back() == '/'))
+        t.pop_back();
+    if (t.size() != 2 || t[1] != ':' || !isalpha((unsigned char)t[0]))
+        return false;
+    *root = std::string(1, (char)toupper((unsigned char)t[0])) + ":\\";
+    return true;
 }
 
 } // namespace vxpack

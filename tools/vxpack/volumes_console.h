@@ -28,6 +28,10 @@ struct drive_contents {
     std::vector<std::string> files; /* in its root */
 };
 
+/* X: or X:\ typed as a drive (blanks and separators after it allowed): true with its root
+ * X:\ in *root; false for anything else. */
+bool console_typed_drive(const std::string &typed, std::string *root);
+
 /* Read the disk in the drive whose root (X:\) is given. */
 drive_contents console_read_drive(const std::string &root);
 

@@ -27,18 +27,6 @@ bool volume_read_label(const std::string &root, std::string *label)
     return true;
 }
 
-/* X: or X:\ typed as a drive: its root X:\. */
-bool volume_typed_drive(const std::string &typed, std::string *root)
-{
-    std::string t = typed;
-    while (!t.empty() && (t.back() == ' ' || t.back() == '\\' || t.back() == '/'))
-        t.pop_back();
-    if (t.size() != 2 || t[1] != ':' || !isalpha((unsigned char)t[0]))
-        return false;
-    *root = std::string(1, (char)toupper((unsigned char)t[0])) + ":\\";
-    return true;
-}
-
 } // namespace
 
 bool volumes_options_valid(const std::string &folder, const std::string &drive,
@@ -50,7 +38,7 @@ bool volumes_options_valid(const std::string &folder, const std::string &drive,
                  "removable drive: give --drive A:";
         return false;
     }
-    if (!volume_typed_drive(drive.empty() ? "A:" : drive, &root)) {
+    if (!console_typed_drive(drive.empty() ? "A:" : drive, &root)) {
         *error = "--drive " + drive + ": give a drive letter such as A:";
         return false;
     }
@@ -62,7 +50,7 @@ bool volumes_open(pack_volumes *v, std::string *error)
     std::string root;
     if (!volumes_options_valid(v->folder, v->drive, error))
         return false;
-    volume_typed_drive(v->drive.empty() ? "A:" : v->drive, &root);
+    console_typed_drive(v->drive.empty() ? "A:" : v->drive, &root);
     v->drive = root.substr(0, 2);
     snprintf(volume_drive_root(), PATH_CAP, "%s", root.c_str());
     return true;

@@ -48,17 +48,14 @@ status_t agent_reconnect_shared_home(void)
 
 status_t agent_read_home_settings(char *server_name, char *home_name)
 {
-    char home[STORE_VALUE_CAP];
     char settings[PATH_CAP];
     char server[STORE_VALUE_CAP];
     char name[STORE_VALUE_CAP];
     status_t rc;
 
-    rc = agent_get_local("SHARED_VORNEX_HOME", home, STORE_VALUE_CAP);
+    rc = agent_home_settings_path(settings);
     if (rc != STATUS_OK)
         return rc;
-    if (!path_compose(settings, home, "vxinst", "VCSM", "ini"))
-        return STATUS_INVALID_NAME;
     rc = agent_get("HOST_MACHINE", settings, "Vornex", server, STORE_VALUE_CAP);
     if (rc != STATUS_OK)
         return rc;

@@ -128,7 +128,6 @@ static status_t agent_write_section(const char *report, const char *section,
 
 status_t agent_report_path(char *report)
 {
-    char shared_home[STORE_VALUE_CAP];
     char settings[PATH_CAP];
     char folder[STORE_VALUE_CAP];
     char clients_dir[STORE_VALUE_CAP];
@@ -136,11 +135,9 @@ status_t agent_report_path(char *report)
     char dir[PATH_CAP];
     status_t rc;
 
-    rc = agent_get_local("SHARED_VORNEX_HOME", shared_home, STORE_VALUE_CAP);
+    rc = agent_home_settings_path(settings);
     if (rc != STATUS_OK)
         return rc;
-    if (!path_compose(settings, shared_home, "vxinst", "VCSM", "ini"))
-        return STATUS_INVALID_NAME;
     rc = agent_get("Folder", settings, "Reports", folder, STORE_VALUE_CAP);
     if (rc != STATUS_OK)
         return rc;

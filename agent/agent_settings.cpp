@@ -19,6 +19,16 @@ status_t agent_get_local(const char *name, char *buf, uint16_t size)
     return agent_get(name, AGENT_STORE, "", buf, size);
 }
 
+status_t agent_home_settings_path(char *settings)
+{
+    char home[STORE_VALUE_CAP];
+    status_t rc = agent_get_local("SHARED_VORNEX_HOME", home, STORE_VALUE_CAP);
+    if (rc != STATUS_OK)
+        return rc;
+    return path_compose(settings, home, "vxinst", "VCSM", "ini") ? STATUS_OK
+                                                                 : STATUS_INVALID_NAME;
+}
+
 /* A profile lookup cuts a long value to the buffer without saying so; a name that fills the
  * buffer may have been cut and would then name another machine or key. */
 truth_t agent_may_be_cut(const char *value)

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "pack_host.h"
+#include "pack_interrupt.h"
 #include "pack_names.h"
 #include "pack_job.h"
 #include "pack_report.h"
@@ -53,6 +54,9 @@ status_t compress_stream(const char *source, const char *target)
         if (rc != STATUS_OK)
             goto done;
         progress_set(in->byte_counter);
+        rc = interrupt_cancel(0);
+        if (rc != STATUS_OK)
+            goto done;
     } while (st->phase != LZW_ENCODE_NEW);
 
 done:

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "pack_host.h"
+#include "pack_interrupt.h"
 #include "pack_job.h"
 #include "pack_report.h"
 #include "vxpack.h"
@@ -57,7 +58,8 @@ int cmd_expand(const pack_global &g, const std::vector<std::string> &files,
         if (!job_write(packed, wanted, name, 0, bar, [&](const char *temp) {
                 char label[PATH_CAP] = "";
                 return transfer_file(source.path.c_str(), temp, 0, 1, 0, 0, 0, 0, 0, label, "",
-                                     NULL, progress_callback, NULL, 0, 0, 0, NULL, NULL);
+                                     NULL, progress_callback, interrupt_cancel, 0, 0, 0, NULL,
+                                     NULL);
             })) {
             code = EXIT_FAILED;
             continue;

@@ -7,6 +7,7 @@
 
 #include "check_ini.h"
 #include "pack_host.h"
+#include "pack_interrupt.h"
 #include "pack_job.h"
 #include "pack_report.h"
 #include "vxpack.h"
@@ -280,7 +281,7 @@ int cmd_substitute(const pack_global &g, const substitute_options &o)
                    [&](const char *temp) {
                        char label[PATH_CAP] = "";
                        return transfer_file(in.path.c_str(), temp, 0, 0, 0, 1, 0, 0, 0, label,
-                                            "", NULL, progress_callback, NULL, 0, 0, 0,
+                                            "", NULL, progress_callback, interrupt_cancel, 0, 0, 0,
                                             resolve_token, NULL);
                    },
                    explain))

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "pack_host.h"
+#include "pack_interrupt.h"
 #include "pack_job.h"
 #include "pack_report.h"
 #include "pack_volumes.h"
@@ -322,13 +323,17 @@ int cmd_split(const pack_global &g, const split_options &o)
     snprintf(target, sizeof target, "%s", name.c_str());
     snprintf(label, sizeof label, "%s", o.label.c_str());
     uint32_t counter = 0;
+    std::vector<std::string> names = piece_names(name, pieces);
+    v.pieces = names;
     progress_begin(name, size, !g.quiet && host_stderr_is_terminal());
     status_t rc = transfer_split(source.path.c_str(), target, 1, pieces, o.reserve, 0, 0, 0,
-                                 label, &v, volumes_prompt, progress_callback, NULL, 0,
-                                 budgets.data(), &counter);
+                                 label, &v, volumes_prompt, progress_callback, interrupt_cancel,
+                                 0, budgets.data(), &counter);
     progress_end();
-    std::vector<std::string> names = piece_names(name, pieces);
     if (rc != STATUS_OK) {
+        /* What this run wrote and the volume folders it made go; then what else the
+         * platform reaches. */
+        interrupt_undo();
         volumes_discard(v, 1, (int32_t)pieces, names);
         std::string words;
         std::string at = volumes_label(o.label, (int32_t)counter + 1);
@@ -346,6 +351,7 @@ int cmd_split(const pack_global &g, const split_options &o)
         report_failure(source.shown, words + "; nothing of the set is kept");
         return EXIT_FAILED;
     }
+    interrupt_forget_all();
     if (!g.quiet) {
         std::string list;
         for (size_t i = 0; i < names.size(); i++)
@@ -397,7 +403,7 @@ int cmd_join(const pack_global &g, const join_options &o)
                        snprintf(label, sizeof label, "%s", o.label.c_str());
                        return transfer_single(name.c_str(), temp, 1, 0, 0, o.expand ? 1 : 0, 0,
                                               label, &v, volumes_prompt, progress_callback,
-                                              NULL, 0, 0, 0, NULL);
+                                              interrupt_cancel, 0, 0, 0, NULL);
                    },
                    explain))
         return EXIT_FAILED;

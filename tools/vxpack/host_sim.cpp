@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "pack_interrupt.h"
 #include "platform/path.h"
 #include "platform/text.h"
 #include "sim/sim.h"
@@ -262,6 +263,19 @@ bool host_create_new(const std::string &win, bool *taken, std::string *error)
     }
     close(fd);
     return true;
+}
+
+bool host_watch(const std::string &win)
+{
+    std::string host = sim_host_path(win.c_str());
+    return !host.empty() && interrupt_watch(host.c_str(), false);
+}
+
+void host_forget(const std::string &win)
+{
+    std::string host = sim_host_path(win.c_str());
+    if (!host.empty())
+        interrupt_forget(host.c_str());
 }
 
 bool host_file_state_of(const std::string &win, host_file_state *state)

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "pack_interrupt.h"
 #include "platform/os.h"
 #include "platform/path.h"
 
@@ -125,6 +126,16 @@ bool host_create_new(const std::string &win, bool *taken, std::string *error)
     }
     CloseHandle(h);
     return true;
+}
+
+bool host_watch(const std::string &win)
+{
+    return interrupt_watch(win.c_str(), false);
+}
+
+void host_forget(const std::string &win)
+{
+    interrupt_forget(win.c_str());
 }
 
 bool host_file_state_of(const std::string &win, host_file_state *state)

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "pack_host.h"
+#include "pack_interrupt.h"
 #include "pack_report.h"
 #include "pack_volumes.h"
 #include "vxpack.h"
@@ -203,5 +204,10 @@ int vxpack_main(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    return vxpack_main(argc, argv);
+    vxpack::interrupt_install();
+    int code = vxpack_main(argc, argv);
+    /* A run stopped by an interruption it survived (Windows) ends as the interruption says,
+     * whatever the command made of its cancelled copy. */
+    int interrupted = vxpack::interrupt_exit_code();
+    return interrupted != 0 ? interrupted : code;
 }

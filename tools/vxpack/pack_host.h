@@ -39,6 +39,11 @@ bool host_plain_or_missing(const std::string &win, std::string *error);
  * *error when it cannot be made. */
 bool host_create_new(const std::string &win, bool *taken, std::string *error);
 
+/* Take the file win [in], which this run made, away if the run is interrupted (false when no
+ * more can be watched); forget it once it is finished or removed. */
+bool host_watch(const std::string &win);
+void host_forget(const std::string &win);
+
 /* What tells that a file changed: its size and its last write time (host units). */
 struct host_file_state {
     uint64_t size;

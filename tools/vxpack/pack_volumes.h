@@ -20,6 +20,10 @@ struct pack_volumes {
     std::string label;    /* the label base, for the prompt's words */
     std::string failure;  /* why the prompt cancelled, when it was not the user's choice */
     bool quiet = false;   /* --quiet: a disk that holds anything is refused, not asked about */
+    /* A split: the piece names, the first volume's first. Each volume the prompt hands over
+     * has its piece (and, when the prompt made it, its folder) watched, so that an
+     * interruption or a failure leaves no set that looks complete. */
+    std::vector<std::string> pieces = {};
 };
 
 /* A volume's name, label and files (name, bytes), for list. */

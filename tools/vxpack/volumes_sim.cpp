@@ -12,6 +12,7 @@
 
 #include "check_ini.h"
 #include "pack_host.h"
+#include "pack_interrupt.h"
 #include "sim/sim.h"
 
 namespace vxpack {
@@ -64,6 +65,14 @@ void volume_insert(const pack_volumes &v, const std::string &path)
     sim_eject_medium(VOLUME_LETTER);
     sim_insert_medium(VOLUME_LETTER, path.c_str(), 1, VOLUME_SECTOR,
                       (DWORD)(v.volume_size / VOLUME_SECTOR));
+}
+
+/* Watch the piece of volume [in] in its folder path [in]: no file of that name was there
+ * before (split refuses volumes that hold one), so whatever stands there is this run's. */
+void volume_watch_piece(const pack_volumes &v, const std::string &path, int32_t volume)
+{
+    if (volume >= 1 && (size_t)volume <= v.pieces.size())
+        interrupt_watch((path + "/" + v.pieces[(size_t)volume - 1]).c_str(), false);
 }
 
 /* The prompt's last volume: asked for twice in a row, the folder does not pass the check. */
@@ -136,6 +145,7 @@ void volumes_prompt(int32_t user, char *drive_root, const void *context, int32_t
     for (const volume_folder &f : volume_folders(v->folder))
         if (ini_same(f.label, wanted)) {
             volume_insert(*v, f.path);
+            volume_watch_piece(*v, f.path, volume);
             return;
         }
     if (!v->write) {
@@ -145,13 +155,22 @@ void volumes_prompt(int32_t user, char *drive_root, const void *context, int32_t
         return;
     }
     std::string path = volume_new_folder(*v, volume);
-    if (mkdir(path.c_str(), 0777) != 0) {
+    /* The folder, then the label the engine gives it, then its piece: taken away in the
+     * reverse order, the folder is empty when its turn comes. */
+    interrupt_hold();
+    bool made = mkdir(path.c_str(), 0777) == 0;
+    if (made && (!interrupt_watch(path.c_str(), true) ||
+                 !interrupt_watch((path + "/" SIM_LABEL_FILE).c_str(), false)))
+        made = false;
+    interrupt_release();
+    if (!made) {
         v->failure = path + ": the folder for " + wanted + " cannot be made";
         *cancel = 1;
         return;
     }
     /* A blank disk: the engine labels it. */
     volume_insert(*v, path);
+    volume_watch_piece(*v, path, volume);
 }
 
 bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::string *error)

@@ -334,7 +334,11 @@ int cmd_split(const pack_global &g, const split_options &o)
         /* What this run wrote and the volume folders it made go; then what else the
          * platform reaches. */
         interrupt_undo();
-        volumes_discard(v, 1, (int32_t)pieces, names);
+        /* The volumes this run wrote on: the whole pieces', and the one it stopped on unless
+         * the user cancelled at the prompt for it. */
+        bool at_prompt = rc == STATUS_CANCELLED && interrupt_cancel(0) == STATUS_OK;
+        int32_t reached = (int32_t)std::min<uint32_t>(counter + (at_prompt ? 0 : 1), pieces);
+        std::string kept = volumes_discard(v, 1, reached, names);
         std::string words;
         std::string at = volumes_label(o.label, (int32_t)counter + 1);
         if (!volume_words(v, rc, &words)) {
@@ -348,7 +352,13 @@ int cmd_split(const pack_global &g, const split_options &o)
             else
                 words = report_words(rc, report_side_of(rc));
         }
-        report_failure(source.shown, words + "; nothing of the set is kept");
+        report_failure(source.shown,
+                       words + (kept.empty() ? "; nothing of the set is kept"
+                                             : "; the disk in the drive was cleaned, but " +
+                                                   kept + " still hold" +
+                                                   (kept.find(',') == std::string::npos ? "s"
+                                                                                        : "") +
+                                                   " a piece of the set: delete it there"));
         return EXIT_FAILED;
     }
     interrupt_forget_all();

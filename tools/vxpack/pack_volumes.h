@@ -53,9 +53,10 @@ bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::str
 
 /* After a failed split, take the pieces named [in] off the volumes labelled "label n" for n
  * from first to last, as far as this platform reaches them (Linux: every volume folder;
- * Windows: the disk in the drive). */
-void volumes_discard(const pack_volumes &v, int32_t first, int32_t last,
-                     const std::vector<std::string> &pieces);
+ * Windows: the disk in the drive). Returns the labels of the volumes out of reach that may
+ * still hold a piece, such as "SET 1, SET 2" ("" when none). */
+std::string volumes_discard(const pack_volumes &v, int32_t first, int32_t last,
+                            const std::vector<std::string> &pieces);
 
 /* "label n", as the engine labels volumes. */
 std::string volumes_label(const std::string &base, int32_t volume);

@@ -203,8 +203,8 @@ bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::str
     return true;
 }
 
-void volumes_discard(const pack_volumes &v, int32_t first, int32_t last,
-                     const std::vector<std::string> &pieces)
+std::string volumes_discard(const pack_volumes &v, int32_t first, int32_t last,
+                            const std::vector<std::string> &pieces)
 {
     for (const volume_folder &f : volume_folders(v.folder))
         for (int32_t n = first; n <= last; n++) {
@@ -218,6 +218,7 @@ void volumes_discard(const pack_volumes &v, int32_t first, int32_t last,
             if (d != NULL)
                 closedir(d);
         }
+    return ""; /* every volume folder is within reach */
 }
 
 } // namespace vxpack

@@ -93,17 +93,23 @@ bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::str
     return true;
 }
 
-void volumes_discard(const pack_volumes &v, int32_t first, int32_t last,
-                     const std::vector<std::string> &pieces)
+std::string volumes_discard(const pack_volumes &v, int32_t first, int32_t last,
+                            const std::vector<std::string> &pieces)
 {
-    /* Only the disk in the drive can be reached: the one whose piece broke off. */
-    std::string label;
+    /* Only the disk in the drive can be reached: the one whose piece broke off. The disks
+     * before it keep their pieces, and the user must be told which. */
+    std::string label, unreached;
     std::string root = volume_drive_root();
-    if (!volume_read_label(root, &label))
-        return;
-    for (int32_t n = first; n <= last; n++)
-        if (ini_same(label, volumes_label(v.label, n)) && n - first < (int32_t)pieces.size())
-            file_delete((root + pieces[(size_t)(n - first)]).c_str());
+    bool readable = volume_read_label(root, &label);
+    for (int32_t n = first; n <= last; n++) {
+        if (readable && ini_same(label, volumes_label(v.label, n))) {
+            if (n - first < (int32_t)pieces.size())
+                file_delete((root + pieces[(size_t)(n - first)]).c_str());
+            continue;
+        }
+        unreached += (unreached.empty() ? "" : ", ") + volumes_label(v.label, n);
+    }
+    return unreached;
 }
 
 } // namespace vxpack

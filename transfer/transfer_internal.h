@@ -12,6 +12,12 @@ status_t transfer_join(const char *source, const char *target, int32_t first_vol
                        transfer_progress_fn progress, transfer_cancel_fn cancel, int32_t user,
                        int32_t context1, int32_t context2, transfer_resolver_fn resolver);
 
+/* A split piece's budget: limits[index] when a limits table is given, otherwise the volume's
+ * free_bytes less reserve (0 when it has less). Always below TRANSFER_NO_LIMIT, which the
+ * loop would take for "no limit". */
+uint32_t transfer_split_budget(const uint32_t *limits, uint32_t index, uint32_t free_bytes,
+                               uint32_t reserve);
+
 /* The end of a copy into one target, after its last source was closed: 20 when a substituted
  * stream ended inside a token or after a single %; otherwise the target is closed as final
  * (21 when that fails), the stamps of source_read (the file actually read last) are copied

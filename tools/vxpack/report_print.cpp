@@ -55,6 +55,13 @@ std::string stamp_cell(const report_row &row, const report_file &f,
     return mine + ", server " + clients.all[row.registered].stamp;
 }
 
+/* A workstation's name: as the lists spell it when they register it. */
+std::string row_name(const report_row &row, const report_file &f,
+                     const registered_clients &clients)
+{
+    return row.registered >= 0 ? clients.all[row.registered].name : f.client;
+}
+
 /* The file that names a registered client but is not a sound report, or NULL. */
 const report_file *damaged_report_of(const std::vector<report_file> &files,
                                      const report_view &view, const std::string &client)
@@ -120,7 +127,7 @@ void report_print_text(FILE *out, const report_context &ctx,
             std::string failure;
             if (row.failure_shown)
                 failure = failure_cell(f.failure);
-            table.push_back({f.client, f.last.time + " (" + report_ago(row.age) + ")",
+            table.push_back({row_name(row, f, clients), f.last.time + " (" + report_ago(row.age) + ")",
                              f.last.result, stamp_cell(row, f, clients), failure});
         }
         for (auto &line : table)
@@ -182,7 +189,7 @@ void report_print_csv(FILE *out, const report_context &ctx,
         const report_pass &l = f.last, &x = f.failure;
         bool registered = row.registered >= 0;
         bool failure = row.failure_shown;
-        put({f.client, registered ? "yes" : "no", f.shown, l.time,
+        put({row_name(row, f, clients), registered ? "yes" : "no", f.shown, l.time,
              row.age < 0 ? "" : std::to_string(row.age / 86400), l.result, l.mode, l.status,
              l.message, l.stamp, registered ? clients.all[row.registered].stamp : "",
              registered ? (row.stamp_matches ? "yes" : "no") : "", l.computer, l.agent,

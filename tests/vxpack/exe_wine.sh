@@ -143,10 +143,10 @@ mkdir CLI
 mkdir CLI\\REP
 echo [NEWDESK]> CLI\\newclnts.ini
 echo TIMESTAMP=3.2.3>> CLI\\newclnts.ini
-echo [Last pass]> CLI\\REP\\newdesk.ini
-echo Time=2026-03-20 08:00:00>> CLI\\REP\\newdesk.ini
-echo Result=current>> CLI\\REP\\newdesk.ini
-echo Stamp=3.2.3>> CLI\\REP\\newdesk.ini
+echo [Last pass]> CLI\\REP\\NewDesk.ini
+echo Time=2026-03-20 08:00:00>> CLI\\REP\\NewDesk.ini
+echo Result=current>> CLI\\REP\\NewDesk.ini
+echo Stamp=3.2.3>> CLI\\REP\\NewDesk.ini
 echo junk> CLI\\REP\\NOTES.TXT
 mkdir CLI\\REP\\OLD.INI
 set VXPACK_NOW=2026-03-20 12:00:00
@@ -193,7 +193,7 @@ for line in "DATA.BIN -> _DATA.BIN: " "_DATA.BIN -> out\\DATA.BIN: " \
     "1 of 1 registered client reported a current pass within 14 days." \
     "vxpack: --stale 0: give a number of days from 1 to 36500" \
     "vxpack: CLI\\NOPE: no such folder" \
-    "NEWDESK,yes,CLI\\REP\\newdesk.ini,2026-03-20 08:00:00,0,current,,,,3.2.3,3.2.3,yes," \
+    "NEWDESK,yes,CLI\\REP\\NewDesk.ini,2026-03-20 08:00:00,0,current,,,,3.2.3,3.2.3,yes," \
     "vxpack.exe round trip done"; do
     echo "$OUT" | grep -qF "$line" || { echo "exe_wine: FAIL: no line \"$line\"" >&2; exit 1; }
 done

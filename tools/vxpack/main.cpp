@@ -89,10 +89,8 @@ int vxpack_main(int argc, char **argv)
     report_options rep{"", "", "", false, 14};
     std::string stale = "14";
     CLI::App *report = app.add_subcommand(
-        "report", "Show the pass reports the agents left in the clients directory: one line "
-                  "per workstation, then who never reported, who is not registered, whose last "
-                  "pass is stale, and files that are no report. Exit 0 when every registered "
-                  "client reported a current pass within the stale limit, 1 otherwise");
+        "report", "Show the pass reports the agents left in the clients directory, against "
+                  "the registered clients");
     report->add_option("CLIENTS_DIR", rep.clients_dir,
                        "The clients directory (holding newclnts.ini and the reports' folder)")
         ->required();
@@ -111,8 +109,12 @@ int vxpack_main(int argc, char **argv)
     report->add_option("--stale", stale,
                        "A last pass older than DAYS days is stale (default 14)")
         ->type_name("DAYS");
-    report->footer("The moment the ages are counted from is the clock's local time, or "
-                   "VXPACK_NOW when it is set (YYYY-MM-DD hh:mm:ss).");
+    report->footer("One line per workstation, then the registered clients that never reported, "
+                   "the reports of names that are not registered, the clients whose last pass "
+                   "is stale, and the files in the folder that are no sound report. Exit 0 when "
+                   "every registered client reported a current pass within the stale limit, 1 "
+                   "otherwise. Ages are counted from the clock's local time, or from VXPACK_NOW "
+                   "when it is set (YYYY-MM-DD hh:mm:ss).");
 
     split_options spl{"", "", 0, 0, {}, 0, "", ""};
     std::string volume_size = "1457664", limits;

@@ -11,7 +11,6 @@
 #include "vxpack.h"
 #include "agent/agent.h"
 #include "platform/status.h"
-#include "stores/store.h"
 
 namespace vxpack {
 

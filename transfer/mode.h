@@ -4,14 +4,38 @@
 #ifndef TRANSFER_MODE_H
 #define TRANSFER_MODE_H
 
-#include "transfer/job.h"
+#include <stdint.h>
+#include <stdio.h>
+
+#include "lzw/bitfile.h"
+#include "platform/status.h"
+#include "transfer/request.h"
+
+/* The transfer loop's budget that means "until the source ends". */
+#define TRANSFER_NO_LIMIT 0xFFFFFFFFu
+
+/* One copy's working record. A copy owns its job from transfer_job_setup to
+ * transfer_teardown. The byte stream modes use source and target, the codec modes the bit
+ * stream files; null means no file is open. */
+typedef struct transfer_job {
+    const struct transfer_mode *mode;
+    FILE *source;
+    FILE *target;
+    bitfile *source_bits;
+    bitfile *target_bits;
+    void *mode_state;       /* the mode's own, null before set-up */
+    uint32_t running_total; /* bytes reported to progress for the current target */
+    truth_t append;         /* open the target for appending instead of afresh */
+} transfer_job;
 
 typedef struct transfer_mode {
-    /* Make the mode's state in job->mode_state from the request: 0, 29 (refused) or 5. */
+    /* Make the mode's state in job->mode_state from the request: STATUS_OK, STATUS_FAILED
+     * (refused) or STATUS_NO_MEMORY. */
     status_t (*setup)(transfer_job *job, const transfer_request *req);
-    /* Open path as the source: 0 or 22. */
+    /* Open path as the source: STATUS_OK or STATUS_NOT_FOUND. */
     status_t (*open_source)(transfer_job *job, const char *path);
-    /* Open path as the target (job->append as set up): 0 or 21. */
+    /* Open path as the target (job->append as set up): STATUS_OK or
+     * STATUS_WRITE_ERROR. */
     status_t (*open_target)(transfer_job *job, const char *path);
     /* One step of the loop: move at most budget bytes in the sense of the mode. *moved [out]:
      * the bytes to report to progress (the running total is kept by the loop); *done [out]:
@@ -22,9 +46,11 @@ typedef struct transfer_mode {
     status_t (*source_ended)(transfer_job *job, truth_t *ended);
     /* As transfer_begin_source. */
     status_t (*begin_source)(transfer_job *job, truth_t *ready);
-    /* 0 when what was read forms a whole stream, 20 when it ended cut. */
+    /* STATUS_OK when what was read forms a whole stream, STATUS_READ_ERROR when it ended
+     * cut. */
     status_t (*check_end)(transfer_job *job);
-    /* Close the source, or the target (final: its last close). 0 or 21. */
+    /* Close the source, or the target (final: its last close). STATUS_OK or
+     * STATUS_WRITE_ERROR. */
     void (*close_source)(transfer_job *job);
     status_t (*close_target)(transfer_job *job, truth_t final);
     /* The file whose stamps a copy of path carries: path, or the compressed name beside it
@@ -43,9 +69,9 @@ typedef struct transfer_mode {
 #define TRANSFER_BLOCK_MIN 384u
 
 /* One block: a single read of up to *count bytes into buf, a single write of what was read.
- * 0 with *count the bytes moved (fewer than asked: the source has ended); 20 when the read set
- * the source's error indicator; 21 when the write was short or set the target's. *count is
- * untouched on failure. */
+ * STATUS_OK with *count the bytes moved (fewer than asked: the source has ended);
+ * STATUS_READ_ERROR when the read set the source's error indicator; STATUS_WRITE_ERROR when the
+ * write was short or set the target's. *count is untouched on failure. */
 status_t transfer_copy_block(FILE *source, FILE *target, void *buf, uint32_t *count);
 
 /* Bytes unchanged through a block buffer. */

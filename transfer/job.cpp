@@ -9,13 +9,16 @@
 #include "platform/path.h"
 #include "transfer/mode.h"
 
-void transfer_request_init(transfer_request *req, const char *source, const char *target,
-                           const transfer_mode *mode)
+transfer_request transfer_request_make(const char *source, const char *target,
+                                       const transfer_mode *mode)
 {
-    memset(req, 0, sizeof *req);
-    req->source = source;
-    req->target = target;
-    req->mode = mode;
+    transfer_request req;
+
+    memset(&req, 0, sizeof req);
+    req.source = source;
+    req.target = target;
+    req.mode = mode;
+    return req;
 }
 
 status_t transfer_job_setup(transfer_job *job, const transfer_request *req)

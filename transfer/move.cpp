@@ -36,9 +36,8 @@ static status_t transfer_move_copy(const char *source, const char *target,
                                    const transfer_mode *mode, transfer_progress_fn progress,
                                    transfer_cancel_fn cancel, int32_t user)
 {
-    transfer_request req;
+    transfer_request req = transfer_request_make(source, target, mode);
 
-    transfer_request_init(&req, source, target, mode);
     req.progress = progress;
     req.cancel = cancel;
     req.user = user;

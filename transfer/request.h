@@ -23,7 +23,10 @@ typedef struct transfer_request {
     const struct transfer_mode *mode; /* the mode's record (transfer/mode.h) */
     truth_t append;                   /* open the target for appending instead of afresh */
 
-    /* The volume plan: 0 for ordinary files, otherwise the first removable volume. */
+    /* The volume plan. split: the target is spread over pieces (transfer_split); otherwise
+     * one target is written, read from ordinary files (first_volume 0) or joined from
+     * removable volumes from first_volume on (transfer_single). */
+    truth_t split;
     int32_t first_volume;
     uint32_t piece_count;       /* split: the pieces to write */
     uint32_t reserve;           /* split: bytes each volume keeps free */
@@ -44,8 +47,8 @@ typedef struct transfer_request {
 } transfer_request;
 
 /* The common case: a copy from source to target in mode, between ordinary files, afresh,
- * without callbacks. */
-void transfer_request_init(transfer_request *req, const char *source, const char *target,
-                           const struct transfer_mode *mode);
+ * without callbacks; the caller sets whatever else its copy needs. */
+transfer_request transfer_request_make(const char *source, const char *target,
+                                       const struct transfer_mode *mode);
 
 #endif

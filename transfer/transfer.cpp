@@ -18,9 +18,9 @@ status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, tru
                         truth_t substitute, int32_t context1, int32_t context2,
                         transfer_resolver_fn resolver)
 {
-    transfer_request req;
+    transfer_request req =
+        transfer_request_make(NULL, NULL, transfer_mode_for(compress, decompress, substitute));
 
-    transfer_request_init(&req, NULL, NULL, transfer_mode_for(compress, decompress, substitute));
     req.append = append;
     req.context1 = context1;
     req.context2 = context2;
@@ -28,11 +28,11 @@ status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, tru
     return transfer_job_setup(job, &req);
 }
 
-status_t transfer_run(const transfer_request *req, truth_t split)
+status_t transfer_run(const transfer_request *req)
 {
     char pieces[PATH_CAP];
 
-    if (split) {
+    if (req->split) {
         /* The split names its pieces in the buffer it is given; the caller's stays as it is. */
         if (!text_copy_fit(pieces, PATH_CAP, req->target))
             return STATUS_WRITE_ERROR;
@@ -53,10 +53,9 @@ status_t transfer_single(const char *source, const char *target, int32_t first_v
                          transfer_cancel_fn cancel, int32_t user, int32_t context1,
                          int32_t context2, transfer_resolver_fn resolver)
 {
-    transfer_request req;
+    transfer_request req =
+        transfer_request_make(source, target, transfer_mode_for(compress, decompress, substitute));
 
-    transfer_request_init(&req, source, target,
-                          transfer_mode_for(compress, decompress, substitute));
     req.append = append;
     req.first_volume = first_volume;
     req.label_base = label_base;
@@ -68,7 +67,7 @@ status_t transfer_single(const char *source, const char *target, int32_t first_v
     req.context1 = context1;
     req.context2 = context2;
     req.resolver = resolver;
-    return transfer_run(&req, 0);
+    return transfer_run(&req);
 }
 
 status_t transfer_split(const char *source, char *target, int32_t first_volume,
@@ -78,9 +77,10 @@ status_t transfer_split(const char *source, char *target, int32_t first_volume,
                         transfer_cancel_fn cancel, int32_t user, const uint32_t *limits,
                         uint32_t *piece_counter)
 {
-    transfer_request req;
+    transfer_request req =
+        transfer_request_make(source, target, transfer_mode_for(compress, decompress, 0));
 
-    transfer_request_init(&req, source, target, transfer_mode_for(compress, decompress, 0));
+    req.split = 1;
     req.append = append;
     req.first_volume = first_volume;
     req.piece_count = piece_count;
@@ -105,13 +105,13 @@ status_t transfer_file(const char *source, const char *target, truth_t append, t
                        int32_t context1, int32_t context2, transfer_resolver_fn resolver,
                        const uint32_t *limits)
 {
-    transfer_request req;
-
     /* The codec flag compresses into a split and expands into a single copy; only a single
      * copy substitutes. */
-    transfer_request_init(&req, source, target,
-                          split ? transfer_mode_for(codec, 0, 0)
-                                : transfer_mode_for(0, codec, substitute));
+    transfer_request req = transfer_request_make(source, target,
+                                                 split ? transfer_mode_for(codec, 0, 0)
+                                                       : transfer_mode_for(0, codec, substitute));
+
+    req.split = split;
     req.append = append;
     req.first_volume = first_volume;
     req.piece_count = piece_count;
@@ -126,5 +126,5 @@ status_t transfer_file(const char *source, const char *target, truth_t append, t
     req.context1 = context1;
     req.context2 = context2;
     req.resolver = resolver;
-    return transfer_run(&req, split);
+    return transfer_run(&req);
 }

@@ -24,11 +24,13 @@ status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, tru
                         truth_t substitute, int32_t context1, int32_t context2,
                         transfer_resolver_fn resolver);
 
-/* Run the copy req describes: a split when split is set (transfer_split's contract, a piece
- * counter of its own unless req gives one, pieces named in a copy of req->target, so target
- * is never written), otherwise transfer_single's contract in req->mode (a join from
- * req->first_volume on, or between ordinary files). */
-status_t transfer_run(const transfer_request *req, truth_t split);
+/* Run the copy req describes: a split when req->split is set (transfer_split's contract, a
+ * piece counter of its own unless req gives one, pieces named in a copy of req->target, so
+ * target is never written), otherwise transfer_single's contract in req->mode (a join from
+ * req->first_volume on, or between ordinary files). A plain copy is
+ *     transfer_request req = transfer_request_make(from, to, &TRANSFER_MODE_PLAIN);
+ *     status_t rc = transfer_run(&req); */
+status_t transfer_run(const transfer_request *req);
 
 /* Copy one file to one target path; with decompress, expand the LZW stream of the source's
  * compressed name (_SETUP.EXE for SETUP.EXE) into the target; with substitute, expand its
@@ -93,7 +95,7 @@ status_t transfer_split(const char *source, char *target, int32_t first_volume,
                         transfer_cancel_fn cancel, int32_t user, const uint32_t *limits,
                         uint32_t *piece_counter);
 
-/* The engine's entry with every option in one list: transfer_run with split, in the mode of
+/* The engine's entry with every option in one list: transfer_run, in the mode of
  * codec (split 0: expanding; split 1: compressing, refused with STATUS_FAILED) or
  * substitute. */
 status_t transfer_file(const char *source, const char *target, truth_t append, truth_t codec,

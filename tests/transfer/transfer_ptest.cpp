@@ -40,9 +40,12 @@ std::string bytes_of(size_t n, unsigned seed)
 
 status_t copy(const std::string &from, const std::string &to, truth_t append = 0)
 {
-    char label[1] = "";
-    return transfer_file(from.c_str(), to.c_str(), append, 0, 0, 0, 0, 0, 0, label, "", NULL,
-                         record_progress, cancel_at, 77, 0, 0, NULL, NULL);
+    transfer_request req = transfer_request_make(from.c_str(), to.c_str(), &TRANSFER_MODE_PLAIN);
+    req.append = append;
+    req.progress = record_progress;
+    req.cancel = cancel_at;
+    req.user = 77;
+    return transfer_run(&req);
 }
 
 class TransferTest : public ::testing::Test {

@@ -30,8 +30,8 @@ truth_t lzw_stream_unbegun(const lzw_decoder_state *st);
  * in's bytes into start until it holds the whole start, then hand the gathered bits to in as
  * pending, so that the decoder reads the start from in as if one file held it. *ready [out]:
  * 1 when lzw_decode may run on in (st had begun, or the start is whole), 0 when in ended
- * first (the bytes read are kept for the next file). 0, or 20 when in reported a read
- * error. */
+ * first (the bytes read are kept for the next file). STATUS_OK, or STATUS_READ_ERROR when in
+ * reported a read error. */
 status_t lzw_stream_start_gather(lzw_stream_start *start, const lzw_decoder_state *st,
                                  bitfile *in, truth_t *ready);
 

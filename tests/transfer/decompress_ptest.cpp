@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "platform/os.h"
 #include "support/workstation.h"
 #include "transfer/transfer.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "platform/os.h"
 #include "sim/sim.h"
 #include "support/fault_sweep.h"

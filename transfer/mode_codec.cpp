@@ -176,19 +176,19 @@ static status_t transfer_compressing_setup(transfer_job *job, const transfer_req
     return STATUS_FAILED;
 }
 
-/* Refused at set-up, so only teardown's steps ever run; the rest are the expanding mode's
- * side of the bit stream files, never reached. */
+/* Refused at set-up, so only teardown's steps ever run: the bit stream files' closes (nothing
+ * is open) and the release (no state). No step between is ever reached. */
 const transfer_mode TRANSFER_MODE_COMPRESSING = {
     transfer_compressing_setup,
-    transfer_expanding_open_source,
-    transfer_expanding_open_target,
-    transfer_expanding_step,
-    transfer_expanding_source_ended,
-    transfer_expanding_begin_source,
-    transfer_expanding_check_end,
+    NULL,
+    NULL,
+    NULL,
+    NULL,
+    NULL,
+    NULL,
     transfer_bits_close_source,
     transfer_bits_close_target,
-    transfer_compressed_path,
+    NULL,
     transfer_expanding_release,
     0,
 };

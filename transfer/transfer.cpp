@@ -46,6 +46,20 @@ status_t transfer_run(const transfer_request *req)
     return transfer_drive_single(req);
 }
 
+/* What every entry passes on alike: the volumes' prompt and the callbacks. */
+static void transfer_request_calls(transfer_request *req, char *label_base,
+                                   const void *prompt_context, transfer_prompt_fn prompt,
+                                   transfer_progress_fn progress, transfer_cancel_fn cancel,
+                                   int32_t user)
+{
+    req->label_base = label_base;
+    req->prompt_context = prompt_context;
+    req->prompt = prompt;
+    req->progress = progress;
+    req->cancel = cancel;
+    req->user = user;
+}
+
 status_t transfer_single(const char *source, const char *target, int32_t first_volume,
                          truth_t append, truth_t compress, truth_t decompress,
                          truth_t substitute, char *label_base, const void *prompt_context,
@@ -58,15 +72,10 @@ status_t transfer_single(const char *source, const char *target, int32_t first_v
 
     req.append = append;
     req.first_volume = first_volume;
-    req.label_base = label_base;
-    req.prompt_context = prompt_context;
-    req.prompt = prompt;
-    req.progress = progress;
-    req.cancel = cancel;
-    req.user = user;
     req.context1 = context1;
     req.context2 = context2;
     req.resolver = resolver;
+    transfer_request_calls(&req, label_base, prompt_context, prompt, progress, cancel, user);
     return transfer_run(&req);
 }
 
@@ -87,12 +96,7 @@ status_t transfer_split(const char *source, char *target, int32_t first_volume,
     req.reserve = reserve;
     req.limits = limits;
     req.piece_counter = piece_counter;
-    req.label_base = label_base;
-    req.prompt_context = prompt_context;
-    req.prompt = prompt;
-    req.progress = progress;
-    req.cancel = cancel;
-    req.user = user;
+    transfer_request_calls(&req, label_base, prompt_context, prompt, progress, cancel, user);
     /* The caller's buffer is the one whose names are stepped. */
     return transfer_drive_split(&req, target);
 }
@@ -105,26 +109,19 @@ status_t transfer_file(const char *source, const char *target, truth_t append, t
                        int32_t context1, int32_t context2, transfer_resolver_fn resolver,
                        const uint32_t *limits)
 {
-    /* The codec flag compresses into a split and expands into a single copy; only a single
-     * copy substitutes. */
-    transfer_request req = transfer_request_make(source, target,
-                                                 split ? transfer_mode_for(codec, 0, 0)
-                                                       : transfer_mode_for(0, codec, substitute));
+    char pieces[PATH_CAP];
+    uint32_t counter = 0;
 
-    req.split = split;
-    req.append = append;
-    req.first_volume = first_volume;
-    req.piece_count = piece_count;
-    req.reserve = reserve;
-    req.limits = limits;
-    req.label_base = label_base;
-    req.prompt_context = prompt_context;
-    req.prompt = prompt;
-    req.progress = progress;
-    req.cancel = cancel;
-    req.user = user;
-    req.context1 = context1;
-    req.context2 = context2;
-    req.resolver = resolver;
-    return transfer_run(&req);
+    /* The codec flag compresses into a split and expands into a single copy. */
+    if (split) {
+        /* The split names its pieces in the buffer it is given; the caller's stays as it is. */
+        if (!text_copy_fit(pieces, PATH_CAP, target))
+            return STATUS_WRITE_ERROR;
+        return transfer_split(source, pieces, first_volume, piece_count, reserve, append, codec,
+                              0, label_base, prompt_context, prompt, progress, cancel, user,
+                              limits, &counter);
+    }
+    return transfer_single(source, target, first_volume, append, 0, codec, substitute,
+                           label_base, prompt_context, prompt, progress, cancel, user, context1,
+                           context2, resolver);
 }

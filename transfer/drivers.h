@@ -17,4 +17,10 @@ status_t transfer_drive_join(const transfer_request *req);
  * target buffer (PATH_CAP bytes, rewritten to each piece's name); req->target is not read. */
 status_t transfer_drive_split(const transfer_request *req, char *name);
 
+/* A split piece's budget: limits[index] when a limits table is given, otherwise the volume's
+ * free_bytes less reserve (0 when it has less). Always below TRANSFER_NO_LIMIT, which the
+ * loop would take for "no limit". */
+uint32_t transfer_split_budget(const uint32_t *limits, uint32_t index, uint32_t free_bytes,
+                               uint32_t reserve);
+
 #endif

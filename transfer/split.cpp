@@ -18,15 +18,21 @@ static status_t transfer_split_check(const char *target, int32_t first_volume, u
     return STATUS_OK;
 }
 
-/* A piece's budget: the limits table's entry, or what the volume can take above the reserve. */
-static uint32_t transfer_split_budget(const uint32_t *limits, uint32_t index, uint32_t free_bytes,
-                                      uint32_t reserve)
+uint32_t transfer_split_budget(const uint32_t *limits, uint32_t index, uint32_t free_bytes,
+                              uint32_t reserve)
 {
+    uint32_t budget;
+
     if (limits != NULL)
-        return limits[index];
-    /* A volume that holds less than the reserve takes nothing, rather than a budget that
-     * wraps round to four gigabytes. */
-    return free_bytes > reserve ? free_bytes - reserve : 0;
+        budget = limits[index];
+    else
+        /* A volume that holds less than the reserve takes nothing, rather than a budget that
+         * wraps round to four gigabytes. */
+        budget = free_bytes > reserve ? free_bytes - reserve : 0;
+    /* The loop reads its largest budget as "to the end of the source": a piece limited to
+     * 4 GiB - 1 bytes (or a volume whose free space saturated there) would take the whole rest
+     * of a larger source, past what its volume holds. One byte less keeps it a limit. */
+    return budget == TRANSFER_NO_LIMIT ? TRANSFER_NO_LIMIT - 1 : budget;
 }
 
 /* Ask for the volume of that number, for writing (a blank disk gets the label). */
@@ -46,6 +52,7 @@ status_t transfer_drive_split(const transfer_request *req, char *target)
     uint32_t remaining = req->piece_count;
     int32_t volume = req->first_volume;
     uint32_t free_bytes;
+    uint32_t budget;
     truth_t ended;
     status_t rc;
 
@@ -85,10 +92,11 @@ status_t transfer_drive_split(const transfer_request *req, char *target)
             if (rc != STATUS_OK)
                 goto done;
         }
-        rc = transfer_loop(&job,
-                           transfer_split_budget(req->limits, *pieces_done, free_bytes,
-                                                 req->reserve),
-                           req->progress, req->cancel, req->user);
+        budget = transfer_split_budget(req->limits, *pieces_done, free_bytes, req->reserve);
+        /* Without volumes and a table, the one piece takes the whole source. */
+        if (volume == 0 && req->limits == NULL && req->reserve == 0)
+            budget = TRANSFER_NO_LIMIT;
+        rc = transfer_loop(&job, budget, req->progress, req->cancel, req->user);
         if (rc != STATUS_OK)
             goto done;
         rc = transfer_close_target(&job, remaining <= 1);

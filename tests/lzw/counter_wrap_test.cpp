@@ -6,10 +6,10 @@
 #include <string>
 
 #include "lzw/bitfile.h"
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "lzw/lzw_decoder.h"
 #include "lzw/lzw_encoder.h"
-#include "lzw/reference_codec.h"
+#include "support/reference_codec.h"
 #include "support/workstation.h"
 
 namespace {

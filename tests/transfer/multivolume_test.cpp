@@ -9,7 +9,7 @@
 
 #include "support/fault_sweep.h"
 #include "transfer/floppies.h"
-#include "transfer/transfer_internal.h"
+#include "transfer/drivers.h"
 
 namespace {
 

@@ -109,3 +109,41 @@ TEST_F(ConcurrentRuns, AFileChangedWhileItIsReadGivesNoOutput)
 }
 
 } // namespace
+
+namespace {
+
+/* Another program replaces the compressed file again and again, removing it and writing it
+ * anew, while vxpack expands it. A run that found the file at its check but then found no file
+ * to open met that program: it says the file changed, not that it does not exist. The trace
+ * tells which runs opened in the gap (the open of the compressed name failing with ENOENT). */
+TEST_F(ConcurrentRuns, AFileReplacedWhileItIsOpenedIsSaidToHaveChanged)
+{
+    std::string original = sample("text", 30000);
+    spit(dir / "S.TXT", original);
+    ASSERT_EQ(run({"compress", "S.TXT"}).code, 0);
+    fs::rename(dir / "_S.TXT", dir / "KEEP");
+    fs::create_directories(dir / "out");
+    /* Until a few runs opened in the gap, or enough runs that there is no point going on. */
+    std::string script =
+        "cd " + quote(dir.string()) +
+        " && rm -f stop hits; (while [ ! -e stop ]; do rm -f _S.TXT; cp KEEP _S.TXT; done) & "
+        "n=0; while [ $n -lt 400 ] && [ \"$(wc -l <hits 2>/dev/null || echo 0)\" -lt 3 ]; do "
+        "n=$((n+1)); rm -f out/S.TXT; " +
+        quote(VXPACK_PROGRAM) +
+        " --trace expand -o out S.TXT >.out 2>.err; code=$?; "
+        "if grep -q 'fopen(\"C:\\\\\\\\_S.TXT\", \"rb\") = NULL errno 2' .err; then "
+        "echo \"$code $(tail -n 1 .err)\" >>hits; "
+        "elif [ $code = 0 ] && ! cmp -s out/S.TXT S.TXT; then echo \"0 wrong bytes\" >>hits; "
+        "fi; done; touch stop; wait";
+    ASSERT_EQ(std::system(script.c_str()), 0);
+    if (!fs::exists(dir / "hits"))
+        GTEST_SKIP() << "no run opened the file in the writer's gap";
+    std::istringstream hits(slurp(dir / "hits"));
+    std::string line;
+    while (std::getline(hits, line))
+        EXPECT_EQ(line, "1 vxpack: _S.TXT: the file changed while it was read; nothing was "
+                        "written");
+    expect_no_temporaries();
+}
+
+} // namespace

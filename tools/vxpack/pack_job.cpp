@@ -31,6 +31,14 @@ bool job_write(const pack_file &source, const pack_file &target, const std::stri
         (!host_file_state_of(source.path, &after) || after.size != before.size ||
          after.written != before.written))
         changed = source.shown;
+    /* The command found the source before the job: an open that then finds no file met
+     * another program removing it, or replacing it (removed, then written anew), which the
+     * state above misses when the file is gone at both looks or is back with a write time of
+     * the same clock tick. A job of several inputs says itself which of them is missing. */
+    std::string file, words;
+    bool explained = rc != STATUS_OK && explain && explain(rc, &file, &words);
+    if (changed.empty() && rc == STATUS_NOT_FOUND && !explained && !inputs)
+        changed = source.shown;
     if (changed.empty() && inputs)
         changed = inputs();
     if (!changed.empty()) {
@@ -47,8 +55,7 @@ bool job_write(const pack_file &source, const pack_file &target, const std::stri
         return true;
     }
     output_abandon(&out);
-    std::string file, words;
-    if (!explain || !explain(rc, &file, &words)) {
+    if (!explained) {
         report_side side = report_side_of(rc);
         file = side == REPORT_SOURCE ? source.shown : target.shown;
         words = report_words(rc, side);

@@ -24,12 +24,14 @@ using job_explain_fn = std::function<bool(status_t rc, std::string *file, std::s
  * what it was before the work, or "". */
 using job_inputs_fn = std::function<std::string()>;
 
-/* Make target from source: work(temporary path) writes the file; then it replaces any file
- * under the target's name. The progress bar (what, total bytes; 0 when not known) runs while
- * work does. A source whose size or write time changed meanwhile fails the job ("the file
- * changed while it was read"); so does an input that inputs names, when given. True when the
- * target is in place; false after the failure was reported, with nothing left under the
- * target's name or the temporary one. */
+/* Make target from source, a file the command found before: work(temporary path) writes the
+ * file; then it replaces any file under the target's name. The progress bar (what, total
+ * bytes; 0 when not known) runs while work does. A source whose size or write time changed
+ * meanwhile fails the job ("the file changed while it was read"), and so does a source that
+ * work found missing (it was removed or replaced meanwhile), unless explain tells that status
+ * or the job has inputs; so does an input that inputs names, when given. True when the target
+ * is in place; false after the failure was reported, with nothing left under the target's
+ * name or the temporary one. */
 bool job_write(const pack_file &source, const pack_file &target, const std::string &what,
                uint64_t total, bool bar, const std::function<status_t(const char *temp)> &work,
                const job_explain_fn &explain = job_explain_fn(),

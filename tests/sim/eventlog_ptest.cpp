@@ -1,0 +1,34 @@
+// The event-log calls as a program sees them: handles, return values and last errors. Run on
+// the simulation and under Wine.
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+
+#include "platform/os.h"
+
+namespace {
+
+const char SOURCE[] = "Vornex Client Software Agent";
+
+TEST(EventLogConformance, AnEventIsReportedThroughAnOpenSource)
+{
+    HANDLE log = RegisterEventSourceA(NULL, SOURCE);
+    ASSERT_NE(log, (HANDLE)NULL);
+    LPCSTR strings[] = {"27", "a text"};
+    EXPECT_TRUE(ReportEventA(log, EVENTLOG_ERROR_TYPE, 0, 0, NULL, 2, 0, strings, NULL));
+    EXPECT_TRUE(DeregisterEventSource(log));
+}
+
+TEST(EventLogConformance, ABadHandleIsRefused)
+{
+    LPCSTR strings[] = {"x"};
+    HANDLE bogus = (HANDLE)(uintptr_t)0x7ff0;
+    SetLastError(0xDEAD);
+    EXPECT_FALSE(ReportEventA(NULL, EVENTLOG_ERROR_TYPE, 0, 0, NULL, 1, 0, strings, NULL));
+    EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError());
+    SetLastError(0xDEAD);
+    EXPECT_FALSE(DeregisterEventSource(bogus));
+    EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError());
+}
+
+} // namespace

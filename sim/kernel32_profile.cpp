@@ -510,6 +510,6 @@ BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR keys, LPCSTR file)
     simi_log("WritePrivateProfileSectionA",
              simi_q(section) + ", " + (keys != NULL ? simi_q(list.c_str()) : "NULL") + ", " +
                  simi_q(file),
-             simi_num(ok));
+             ok ? simi_num(ok) : simi_num(ok) + " error " + simi_num(GetLastError()));
     return ok;
 }

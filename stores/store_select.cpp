@@ -7,7 +7,7 @@
 /* The platform names, in the order they are documented. */
 static const struct {
     const char *name;
-    int32_t family;
+    store_family family;
 } store_platforms[] = {
     {"win95", STORE_FAMILY_WIN32},   {"nt", STORE_FAMILY_WIN32},
     {"win32", STORE_FAMILY_WIN32},   {"windows", STORE_FAMILY_WIN16},
@@ -37,7 +37,7 @@ static truth_t store_select_fits_path(const char *name)
     return 0;
 }
 
-int32_t store_platform_family(const char *platform)
+store_family store_platform_family(const char *platform)
 {
     if (platform == NULL)
         return STORE_FAMILY_NONE;
@@ -69,8 +69,8 @@ const char *store_running_platform(void)
 
 status_t store_select(const char *store, const char *platform, store_selection *sel)
 {
-    int32_t family = store_platform_family(platform);
-    int32_t kind;
+    store_family family = store_platform_family(platform);
+    store_kind kind;
 
     if (family == STORE_FAMILY_NONE || sel == NULL)
         return STATUS_FAILED;
@@ -105,7 +105,7 @@ const char *store_profile_section(const char *section)
     return section != NULL ? section : STORE_SECTION;
 }
 
-status_t store_registry_key_path(int32_t kind, const char *section, int32_t use_subkey,
+status_t store_registry_key_path(store_kind kind, const char *section, int32_t use_subkey,
                                  char *buf, uint16_t cap)
 {
     truth_t ok = 0;

@@ -20,25 +20,25 @@
 #define STORE_KEY_PATH_CAP 300
 
 /* Platform families: whether registry stores exist. */
-enum {
+typedef enum store_family {
     STORE_FAMILY_NONE = 0,  /* a platform name not accepted */
     STORE_FAMILY_WIN32 = 1, /* "win95", "nt", "win32": registry stores */
     STORE_FAMILY_WIN16 = 2  /* "windows", "netware": no registry */
-};
+} store_family;
 
 /* The five kinds of store. */
-enum {
+typedef enum store_kind {
     STORE_KIND_PRODUCT_KEY = 1, /* HKEY_LOCAL_MACHINE\SOFTWARE\VORNEX, or its subkey */
     STORE_KIND_ENVIRONMENT = 2, /* the Session Manager's Environment key */
     STORE_KIND_WININI = 3,      /* WIN.INI, section "Vornex" */
     STORE_KIND_PROFILE = 4,     /* a private profile (.ini) file */
     STORE_KIND_KV = 5           /* a key-value text file */
-};
+} store_kind;
 
 /* The outcome of a selection. */
 typedef struct store_selection {
-    int32_t family;      /* STORE_FAMILY_WIN32 or STORE_FAMILY_WIN16 */
-    int32_t kind;        /* STORE_KIND_* */
+    store_family family; /* STORE_FAMILY_WIN32 or STORE_FAMILY_WIN16 */
+    store_kind kind;
     char root[PATH_CAP]; /* for PROFILE and KV: the store name split by path_split */
     char dir[PATH_CAP];
     char base[PATH_CAP];
@@ -47,7 +47,7 @@ typedef struct store_selection {
 
 /* The family of a platform name (compared case-blind); STORE_FAMILY_NONE for any other name,
  * null included. */
-int32_t store_platform_family(const char *platform);
+store_family store_platform_family(const char *platform);
 
 /* Select the store that store [in] (text or null) names on platform [in], into *sel [out]:
  *   null or empty: the product's key on the 32-bit family, WIN.INI on the 16-bit one;
@@ -74,7 +74,7 @@ const char *store_profile_section(const char *section);
  *   0  buf holds the path;
  *   29 another kind, a null buf, or a path that does not fit cap (never cut: a cut path names
  *      another key); buf is then emptied when cap allows. */
-status_t store_registry_key_path(int32_t kind, const char *section, int32_t use_subkey,
+status_t store_registry_key_path(store_kind kind, const char *section, int32_t use_subkey,
                                  char *buf, uint16_t cap);
 
 /* The stores' registry table, for an error number returned by a Reg* call: 0 for

@@ -1,7 +1,7 @@
 /* The split: one source file spread over pieces on consecutive removable volumes. */
 #include "platform/path.h"
 #include "platform/text.h"
-#include "transfer/transfer_internal.h"
+#include "transfer/drivers.h"
 
 /* What can be refused before a volume is asked for or a byte written. */
 static status_t transfer_split_check(const char *target, int32_t first_volume, uint32_t count)
@@ -18,52 +18,61 @@ static status_t transfer_split_check(const char *target, int32_t first_volume, u
     return STATUS_OK;
 }
 
-/* A piece's budget: the limits table's entry, or what the volume can take above the reserve. */
-static uint32_t transfer_split_budget(const uint32_t *limits, uint32_t index, uint32_t free_bytes,
-                                      uint32_t reserve)
+uint32_t transfer_split_budget(const uint32_t *limits, uint32_t index, uint32_t free_bytes,
+                              uint32_t reserve)
 {
+    uint32_t budget;
+
     if (limits != NULL)
-        return limits[index];
-    /* A volume that holds less than the reserve takes nothing, rather than a budget that
-     * wraps round to four gigabytes. */
-    return free_bytes > reserve ? free_bytes - reserve : 0;
+        budget = limits[index];
+    else
+        /* A volume that holds less than the reserve takes nothing, rather than a budget that
+         * wraps round to four gigabytes. */
+        budget = free_bytes > reserve ? free_bytes - reserve : 0;
+    /* The loop reads its largest budget as "to the end of the source": a piece limited to
+     * 4 GiB - 1 bytes (or a volume whose free space saturated there) would take the whole rest
+     * of a larger source, past what its volume holds. One byte less keeps it a limit. */
+    return budget == TRANSFER_NO_LIMIT ? TRANSFER_NO_LIMIT - 1 : budget;
 }
 
-status_t transfer_split(const char *source, char *target, int32_t first_volume,
-                        uint32_t piece_count, uint32_t reserve, truth_t append, truth_t compress,
-                        truth_t decompress, char *label_base, const void *prompt_context,
-                        transfer_prompt_fn prompt, transfer_progress_fn progress,
-                        transfer_cancel_fn cancel, int32_t user, const uint32_t *limits,
-                        uint32_t *piece_counter)
+/* Ask for the volume of that number, for writing (a blank disk gets the label). */
+static status_t transfer_split_prompt(const transfer_request *req, int32_t volume)
+{
+    return volume_prompt(req->label_base, req->prompt_context, volume, 1, req->prompt, req->user,
+                         0);
+}
+
+status_t transfer_drive_split(const transfer_request *req, char *target)
 {
     transfer_job job;
     char on_volume[PATH_CAP]; /* the piece written: its name on the volume in the drive */
     const char *piece;        /* on_volume, or without volumes the target itself */
     uint32_t counter = 0;
-    uint32_t *pieces_done = piece_counter != NULL ? piece_counter : &counter;
-    uint32_t remaining = piece_count;
-    int32_t volume = first_volume;
+    uint32_t *pieces_done = req->piece_counter != NULL ? req->piece_counter : &counter;
+    uint32_t remaining = req->piece_count;
+    int32_t volume = req->first_volume;
     uint32_t free_bytes;
+    uint32_t budget;
     truth_t ended;
     status_t rc;
 
-    rc = transfer_setup(&job, append, compress, decompress, 0, 0, 0, NULL);
+    rc = transfer_job_setup(&job, req);
     if (rc != STATUS_OK)
         goto done;
-    rc = transfer_split_check(target, first_volume, piece_count);
+    rc = transfer_split_check(target, req->first_volume, req->piece_count);
     if (rc != STATUS_OK)
         goto done;
     if (volume != 0) {
-        rc = volume_prompt(label_base, prompt_context, volume, 1, prompt, user, 0);
+        rc = transfer_split_prompt(req, volume);
         if (rc != STATUS_OK)
             goto done;
     }
-    rc = transfer_open_source(&job, source);
+    rc = transfer_open_source(&job, req->source);
     if (rc != STATUS_OK)
         goto done;
     piece = target;
     if (volume != 0) {
-        if (piece_count > 1)
+        if (req->piece_count > 1)
             volume_next_piece_name(target, 1, 0);
         if (!volume_name_on_volume(target, on_volume)) {
             rc = STATUS_WRITE_ERROR;
@@ -73,7 +82,7 @@ status_t transfer_split(const char *source, char *target, int32_t first_volume,
     }
 
     for (;;) {
-        (void)transfer_prepare_target(&job, source, piece);
+        (void)transfer_prepare_target(&job, req->source, piece);
         rc = transfer_open_target(&job, piece);
         if (rc != STATUS_OK)
             goto done;
@@ -83,14 +92,17 @@ status_t transfer_split(const char *source, char *target, int32_t first_volume,
             if (rc != STATUS_OK)
                 goto done;
         }
-        rc = transfer_loop(&job, transfer_split_budget(limits, *pieces_done, free_bytes, reserve),
-                           progress, cancel, user);
+        budget = transfer_split_budget(req->limits, *pieces_done, free_bytes, req->reserve);
+        /* Without volumes and a table, the one piece takes the whole source. */
+        if (volume == 0 && req->limits == NULL && req->reserve == 0)
+            budget = TRANSFER_NO_LIMIT;
+        rc = transfer_loop(&job, budget, req->progress, req->cancel, req->user);
         if (rc != STATUS_OK)
             goto done;
         rc = transfer_close_target(&job, remaining <= 1);
         if (rc != STATUS_OK)
             goto done;
-        rc = transfer_copy_times(&job, source, piece);
+        rc = transfer_copy_times(&job, req->source, piece);
         if (rc != STATUS_OK)
             goto done;
         remaining--;
@@ -99,7 +111,7 @@ status_t transfer_split(const char *source, char *target, int32_t first_volume,
             break;
         volume++;
         volume_next_piece_name(target, 0, remaining == 1);
-        rc = volume_prompt(label_base, prompt_context, volume, 1, prompt, user, 0);
+        rc = transfer_split_prompt(req, volume);
         if (rc != STATUS_OK)
             goto done;
         if (!volume_name_on_volume(target, on_volume)) {

@@ -9,8 +9,8 @@
 
 /* The variable resolver, called as (context1, context2, token, buf, cap, 0, 0, "", ""): token is
  * the whole token, both percent signs included; the replacement goes into buf [out] as a
- * zero-terminated text of at most cap - 1 characters. 0 means buf holds the replacement; any
- * other result ends the filter with that result. */
+ * zero-terminated text of at most cap - 1 characters. STATUS_OK means buf holds the
+ * replacement; any other result ends the filter with that result. */
 typedef status_t (*transfer_resolver_fn)(int32_t context1, int32_t context2, const char *token,
                                          char *buf, uint16_t cap, int32_t reserved1,
                                          int32_t reserved2, const char *reserved3,
@@ -28,7 +28,7 @@ typedef status_t (*transfer_resolver_fn)(int32_t context1, int32_t context2, con
 typedef struct substitute_state {
     int32_t context1;                      /* the resolver's first argument */
     int32_t context2;                      /* the resolver's second argument */
-    transfer_resolver_fn resolver;         /* null: every token fails with 29 */
+    transfer_resolver_fn resolver;         /* null: every token fails */
     char pending_token[SUBSTITUTE_BUF_CAP]; /* the token begun so far, from its opening %; empty
                                                when the input ended just after a single % */
     uint16_t pending_length;               /* its characters (a name may hold a NUL byte) */
@@ -48,12 +48,12 @@ substitute_state *substitute_state_create(int32_t context1, int32_t context2,
  * means the stream ended inside a token or after a single %.
  * *count [out] is set to 0 first, then to the input characters consumed by this call, also on
  * failure.
- * Statuses: 0 at the end of the input (a token may stay pending); 20 when the input reports a
- * read error or a character cannot be pushed back; 21 when the output takes less than it is
- * given; 29 when a name would pass 1023 characters, for a null resolver, and for a value
- * without a terminator within the 1024 characters offered; the resolver's non-zero result
- * unchanged, with nothing written for that token. After a failure the output keeps what was
- * written before it. */
+ * Statuses: STATUS_OK at the end of the input (a token may stay pending); STATUS_READ_ERROR
+ * when the input reports a read error or a character cannot be pushed back; STATUS_WRITE_ERROR
+ * when the output takes less than it is given; STATUS_FAILED when a name would pass 1023
+ * characters, for a null resolver, and for a value without a terminator within the 1024
+ * characters offered; the resolver's non-zero result unchanged, with nothing written for that
+ * token. After a failure the output keeps what was written before it. */
 status_t substitute_variables(FILE *input, FILE *output, substitute_state *st, uint32_t *count);
 
 #endif

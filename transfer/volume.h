@@ -35,13 +35,13 @@ char *volume_drive_root(void);
  * always suffice) and, when the label has a number after the word, *volume [in,out]; what the
  * label does not supply stays as it was. Otherwise the label must equal "label_base volume",
  * case-blind over A-Z.
- * Statuses: 0 the wanted volume (or any, with an empty base); 22 a readable volume with
- * another label (also when "label_base volume" does not fit VOLUME_LABEL_CAP); 29 when no
- * volume can be read (no medium, no drive). */
+ * Statuses: STATUS_OK the wanted volume (or any, with an empty base); STATUS_NOT_FOUND a
+ * readable volume with another label (also when "label_base volume" does not fit
+ * VOLUME_LABEL_CAP); STATUS_FAILED when no volume can be read (no medium, no drive). */
 status_t volume_check_label(char *label_base, int32_t *volume);
 
-/* Label the volume in the drive "label_base volume" [in]. 0, or 22 when the platform refuses
- * it or the label does not fit VOLUME_LABEL_CAP. */
+/* Label the volume in the drive "label_base volume" [in]. STATUS_OK, or STATUS_NOT_FOUND when
+ * the platform refuses it or the label does not fit VOLUME_LABEL_CAP. */
 status_t volume_set_label(const char *label_base, int32_t volume);
 
 /* Make sure the volume with the given number is in the drive: check its label and, until it
@@ -49,8 +49,9 @@ status_t volume_set_label(const char *label_base, int32_t volume);
  * blank disk becomes the wanted one). No prompt when the right volume is already there.
  * label_base [in,out] as in volume_check_label: a base learned from a label stays; a number
  * learned applies to this prompt only. wrong_volume: the flag of the first prompt (0).
- * Statuses: 0 the volume is in the drive; 8 the user cancelled; without a prompt callback
- * (null), the check's 22 or 29 at once, since nobody can change the disk. */
+ * Statuses: STATUS_OK the volume is in the drive; STATUS_CANCELLED the user cancelled;
+ * without a prompt callback (null), the check's STATUS_NOT_FOUND or STATUS_FAILED at once,
+ * since nobody can change the disk. */
 status_t volume_prompt(char *label_base, const void *prompt_context, int32_t volume, truth_t write,
                        transfer_prompt_fn prompt, int32_t user, int32_t wrong_volume);
 

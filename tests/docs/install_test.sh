@@ -18,7 +18,7 @@ for program in vxpack klagent-sim; do
     "$PREFIX/bin/$program" --version | grep -q "^$program 1\." || fail "$program --version"
     help=$("$PREFIX/bin/$program" --help)
     if [ $program = vxpack ]; then
-        for command in compress expand substitute check split join list; do
+        for command in compress expand substitute check report split join list; do
             help="$help
 $("$PREFIX/bin/$program" $command --help)"
             grep -q "^\\\\fB$command\\\\fR" "$page" || fail "$page does not describe $command"

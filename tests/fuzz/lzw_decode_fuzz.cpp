@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "lzw/lzw_decoder.h"
-#include "lzw/reference_codec.h"
+#include "support/reference_codec.h"
 #include "memory_bitfile.h"
 
 // Budget steps: 0 means no limit; otherwise each call's budget lies 1 to most bytes above the

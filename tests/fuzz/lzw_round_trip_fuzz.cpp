@@ -10,7 +10,7 @@
 
 #include "lzw/lzw_decoder.h"
 #include "lzw/lzw_encoder.h"
-#include "lzw/reference_codec.h"
+#include "support/reference_codec.h"
 #include "memory_bitfile.h"
 
 struct fuzz_encoded {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "lzw/bitfile.h"
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "platform/os.h"
 #include "support/workstation.h"
 

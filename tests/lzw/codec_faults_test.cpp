@@ -7,7 +7,7 @@
 #include "lzw/bitfile.h"
 #include "lzw/lzw_decoder.h"
 #include "lzw/lzw_encoder.h"
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "sim/sim.h"
 #include "support/fault_sweep.h"
 #include "support/workstation.h"
@@ -16,19 +16,15 @@ namespace {
 
 using namespace lzwt;
 
-class CodecFaultTest : public ::testing::Test {
+class CodecFaultTest : public CodecSampleTest {
 protected:
     void SetUp() override
     {
-        dir = ws_fresh();
-        data = sample(SAMPLE_TEXT, 150000, 1) + sample(SAMPLE_RANDOM, 60000, 2);
-        stream = reference_encode(data, 13).bytes;
-        plain = ws_join(dir, "plain.bin");
+        write_sample(1);
         packed = ws_join(dir, "packed.lzw");
-        ASSERT_TRUE(ws_write_file(plain, data));
         ASSERT_TRUE(ws_write_file(packed, stream));
     }
-    std::string dir, data, stream, plain, packed;
+    std::string packed;
 };
 
 /* What a bit stream file does with a workload: codes written, read back, bytes read. */

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "lzw/lzw_decoder.h"
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "support/workstation.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "lzw/lzw_encoder.h"
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "support/workstation.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "support/workstation.h"
 
 namespace {

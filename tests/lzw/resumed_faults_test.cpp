@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "lzw/bitfile.h"
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "lzw/lzw_decoder.h"
 #include "lzw/lzw_encoder.h"
 #include "sim/sim.h"
@@ -17,17 +17,9 @@ namespace {
 
 using namespace lzwt;
 
-class ResumedFaultTest : public ::testing::Test {
+class ResumedFaultTest : public CodecSampleTest {
 protected:
-    void SetUp() override
-    {
-        dir = ws_fresh();
-        data = sample(SAMPLE_TEXT, 150000, 5) + sample(SAMPLE_RANDOM, 60000, 6);
-        stream = reference_encode(data, 13).bytes;
-        plain = ws_join(dir, "plain.bin");
-        ASSERT_TRUE(ws_write_file(plain, data));
-    }
-    std::string dir, data, stream, plain;
+    void SetUp() override { write_sample(5); }
 };
 
 /* The stream in three input files, decoded with budgets that pause it over and over. */

@@ -108,14 +108,14 @@ configure() {
 if command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1; then
     configure "win32 configuration that skips" \
         "skip	skipped: $(echo "$CANNOT" | tr -d '\\') and the emulated route is switched off (VX_WINE_EMULATION=0)" \
-        "exe_check vxpack_exe_check " VX_WINE_LOADER="$T/foreign" VX_WINE_EMULATION=0
+        "exe_check exe_leaves_out_codec_and_volumes vxpack_exe_check " VX_WINE_LOADER="$T/foreign" VX_WINE_EMULATION=0
     configure "win32 configuration on the emulated route" \
         "qemu-exe	ran under qemu-i386, klagent.exe's runs only ($(echo "$CANNOT" | tr -d '\\'); the portable tests hang under emulation, VX_WINE_EMULATION=all runs them too)" \
-        "exe_check exe_run_under_wine vxpack_exe_check wine_prefix_create wine_prefix_remove " \
+        "exe_check exe_leaves_out_codec_and_volumes exe_run_under_wine vxpack_exe_check wine_prefix_create wine_prefix_remove " \
         VX_WINE_LOADER="$T/foreign" VX_QEMU_I386="$T/qemu" VX_WINE64_ROOT="$T/wine64"
     configure "win32 configuration with a broken Wine" \
         "broken	failed: Wine's 32-bit loader $T/failing failed with status 1: cannot open display" \
-        "exe_check vxpack_exe_check wine_unavailable " VX_WINE_LOADER="$T/failing"
+        "exe_check exe_leaves_out_codec_and_volumes vxpack_exe_check wine_unavailable " VX_WINE_LOADER="$T/failing"
 else
     echo "wine_route_test: no MinGW here; the win32 configuration is not tried"
 fi

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "platform/os.h"
 #include "support/workstation.h"
 #include "transfer/transfer.h"
@@ -32,9 +32,12 @@ status_t count_cancel(int32_t user)
 
 status_t decompress(const std::string &from, const std::string &to)
 {
-    char label[1] = "";
-    return transfer_file(from.c_str(), to.c_str(), 0, 1, 0, 0, 0, 0, 0, label, "", NULL,
-                         record_progress, count_cancel, 41, 0, 0, NULL, NULL);
+    transfer_request req =
+        transfer_request_make(from.c_str(), to.c_str(), &TRANSFER_MODE_EXPANDING);
+    req.progress = record_progress;
+    req.cancel = count_cancel;
+    req.user = 41;
+    return transfer_run(&req);
 }
 
 class DecompressTest : public ::testing::Test {

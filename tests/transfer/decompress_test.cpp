@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "platform/os.h"
 #include "sim/sim.h"
 #include "support/fault_sweep.h"
@@ -18,9 +18,9 @@ using namespace lzwt;
 
 status_t decompress(const std::string &from, const std::string &to)
 {
-    char label[1] = "";
-    return transfer_file(from.c_str(), to.c_str(), 0, 1, 0, 0, 0, 0, 0, label, "", NULL, NULL,
-                         NULL, 0, 0, 0, NULL, NULL);
+    transfer_request req =
+        transfer_request_make(from.c_str(), to.c_str(), &TRANSFER_MODE_EXPANDING);
+    return transfer_run(&req);
 }
 
 class DecompressSimTest : public ::testing::Test {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "lzw/codec_testing.h"
+#include "support/codec_testing.h"
 #include "support/fault_sweep.h"
 #include "transfer/floppies.h"
 

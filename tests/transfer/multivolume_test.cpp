@@ -9,6 +9,7 @@
 
 #include "support/fault_sweep.h"
 #include "transfer/floppies.h"
+#include "transfer/drivers.h"
 
 namespace {
 
@@ -150,6 +151,28 @@ TEST_F(Floppies, BudgetsFromALimitsTableOrFromTheDisks)
     EXPECT_EQ(files_on(6), (std::map<std::string, uint64_t>{{"1ETUP.EXE", 1948}}));
     EXPECT_EQ(files_on(7), (std::map<std::string, uint64_t>{{"2ETUP.EXE", 1948}}));
     EXPECT_EQ(files_on(8), (std::map<std::string, uint64_t>{{"0ETUP.EXE", 1104}}));
+}
+
+/* A piece's budget is a limit at every size: the loop takes its largest value for "to the end
+ * of the source", so a piece of 4 GiB - 1 bytes, or a large volume whose free space saturated
+ * there, would otherwise swallow the rest of a larger source. */
+TEST(SplitBudget, StaysALimitAtEverySize)
+{
+    const uint32_t top = TRANSFER_NO_LIMIT;
+    const uint32_t table[] = {500, top, 0};
+    const struct {
+        const uint32_t *limits;
+        uint32_t index, free_bytes, reserve, budget;
+    } rows[] = {
+        {table, 0, 9, 0, 500},          {table, 1, 9, 0, top - 1},
+        {table, 2, top, 0, 0},          {NULL, 0, 1457664, 512, 1457152},
+        {NULL, 0, 100, 700, 0},         {NULL, 0, 700, 700, 0},
+        {NULL, 0, top, 0, top - 1},     {NULL, 0, top, 1, top - 1},
+        {NULL, 0, top - 1, 0, top - 1},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(transfer_split_budget(r.limits, r.index, r.free_bytes, r.reserve), r.budget)
+            << "index " << r.index << ", free " << r.free_bytes << ", reserve " << r.reserve;
 }
 
 TEST_F(Floppies, RoundTripsOverEveryPieceCountAndSeveralDiskSizes)

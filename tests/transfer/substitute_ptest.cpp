@@ -235,9 +235,14 @@ TEST_F(Substitute, AnOutputThatTakesNothingFailsWithWriteError)
 status_t substitute_copy(const std::string &from, const std::string &to,
                          transfer_progress_fn progress)
 {
-    char label[1] = "";
-    return transfer_file(from.c_str(), to.c_str(), 0, 0, 0, 1, 0, 0, 0, label, "", NULL,
-                         progress, NULL, 5, 11, 22, resolve, NULL);
+    transfer_request req =
+        transfer_request_make(from.c_str(), to.c_str(), &TRANSFER_MODE_SUBSTITUTING);
+    req.progress = progress;
+    req.user = 5;
+    req.context1 = 11;
+    req.context2 = 22;
+    req.resolver = resolve;
+    return transfer_run(&req);
 }
 
 std::vector<uint32_t> g_progress;

@@ -22,9 +22,10 @@ status_t echo(int32_t, int32_t, const char *token, char *buf, uint16_t, int32_t,
 
 status_t substitute_copy(const std::string &from, const std::string &to)
 {
-    char label[1] = "";
-    return transfer_file(from.c_str(), to.c_str(), 0, 0, 0, 1, 0, 0, 0, label, "", NULL, NULL,
-                         NULL, 0, 0, 0, echo, NULL);
+    transfer_request req =
+        transfer_request_make(from.c_str(), to.c_str(), &TRANSFER_MODE_SUBSTITUTING);
+    req.resolver = echo;
+    return transfer_run(&req);
 }
 
 TEST(SubstituteSim, AReadErrorIsNoEndOfTheFile)

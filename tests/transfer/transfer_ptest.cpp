@@ -8,6 +8,7 @@
 #include "platform/os.h"
 #include "platform/path.h"
 #include "platform/text.h"
+#include "support/codec_testing.h"
 #include "support/workstation.h"
 #include "transfer/transfer.h"
 
@@ -40,9 +41,12 @@ std::string bytes_of(size_t n, unsigned seed)
 
 status_t copy(const std::string &from, const std::string &to, truth_t append = 0)
 {
-    char label[1] = "";
-    return transfer_file(from.c_str(), to.c_str(), append, 0, 0, 0, 0, 0, 0, label, "", NULL,
-                         record_progress, cancel_at, 77, 0, 0, NULL, NULL);
+    transfer_request req = transfer_request_make(from.c_str(), to.c_str(), &TRANSFER_MODE_PLAIN);
+    req.append = append;
+    req.progress = record_progress;
+    req.cancel = cancel_at;
+    req.user = 77;
+    return transfer_run(&req);
 }
 
 class TransferTest : public ::testing::Test {
@@ -152,6 +156,59 @@ TEST_F(TransferTest, FailuresToOpenAndRefusedModes)
     std::string got;
     ASSERT_TRUE(ws_read_file(dst, &got));
     EXPECT_EQ(got, "keep") << "a refused copy touched the target";
+}
+
+status_t upper_token(int32_t context1, int32_t context2, const char *token, char *buf, uint16_t,
+                     int32_t, int32_t, const char *, const char *)
+{
+    EXPECT_EQ(context1, 3);
+    EXPECT_EQ(context2, 4);
+    strcpy(buf, strcmp(token, "%NAME%") == 0 ? "world" : "?");
+    return STATUS_OK;
+}
+
+/* One request drives every mode: what its record does is what the copy gives; a split asked
+ * for in the request writes its one piece without touching the caller's name. */
+TEST_F(TransferTest, OneRequestDrivesEveryModeRecord)
+{
+    ASSERT_TRUE(ws_write_file(src, "hello %NAME%"));
+    ASSERT_TRUE(ws_write_file(ws_join(dir, "_PACKED.EXE"),
+                              lzwt::reference_encode("expanded bytes", 12).bytes));
+    const std::string packed_name = ws_join(dir, "PACKED.EXE");
+    struct {
+        const char *what;
+        const transfer_mode *mode;
+        truth_t split;
+        status_t rc;
+        const char *bytes; /* the target's bytes afterwards; null: no target made */
+    } rows[] = {
+        {"plain", &TRANSFER_MODE_PLAIN, 0, STATUS_OK, "hello %NAME%"},
+        {"substituting", &TRANSFER_MODE_SUBSTITUTING, 0, STATUS_OK, "hello world"},
+        {"expanding", &TRANSFER_MODE_EXPANDING, 0, STATUS_OK, "expanded bytes"},
+        {"compressing", &TRANSFER_MODE_COMPRESSING, 0, STATUS_FAILED, NULL},
+        {"plain split into one piece", &TRANSFER_MODE_PLAIN, 1, STATUS_OK, "hello %NAME%"},
+        {"compressing split", &TRANSFER_MODE_COMPRESSING, 1, STATUS_FAILED, NULL},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.what);
+        (void)DeleteFileA(dst.c_str());
+        std::string target = dst;
+        transfer_request req = transfer_request_make(
+            r.mode == &TRANSFER_MODE_EXPANDING ? packed_name.c_str() : src.c_str(),
+            target.c_str(), r.mode);
+        req.split = r.split;
+        req.piece_count = 1;
+        req.context1 = 3;
+        req.context2 = 4;
+        req.resolver = upper_token;
+        EXPECT_EQ(transfer_run(&req), r.rc);
+        EXPECT_EQ(target, dst) << "the caller's name was written";
+        std::string got;
+        EXPECT_EQ(ws_read_file(dst, &got), r.bytes != NULL);
+        if (r.bytes != NULL) {
+            EXPECT_EQ(got, r.bytes);
+        }
+    }
 }
 
 TEST_F(TransferTest, CopyCarriesTheTimeStamps)

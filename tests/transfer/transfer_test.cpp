@@ -32,9 +32,9 @@ std::string bytes_of(size_t n)
 
 status_t copy(const std::string &from, const std::string &to)
 {
-    char label[1] = "";
-    return transfer_file(from.c_str(), to.c_str(), 0, 0, 0, 0, 0, 0, 0, label, "", NULL,
-                         record_progress, NULL, 0, 0, 0, NULL, NULL);
+    transfer_request req = transfer_request_make(from.c_str(), to.c_str(), &TRANSFER_MODE_PLAIN);
+    req.progress = record_progress;
+    return transfer_run(&req);
 }
 
 std::string contents(const std::string &path)

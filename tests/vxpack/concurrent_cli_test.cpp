@@ -44,6 +44,11 @@ TEST_F(ConcurrentRuns, EachRunMakesExactlyItsOwnOutput)
     expect_no_temporaries();
 }
 
+const std::vector<std::string> SPLIT = {"split", "BIG.BIN", "--label", "SPLIT", "--volumes",
+                                        "vols", "--volume-size", "5M", "--pieces", "3"};
+const std::vector<std::string> JOIN = {"join", "BIG.BIN", "--label", "DISK", "--volumes", "vols",
+                                       "-o", "JOINED.BIN"};
+
 /* A writer that keeps changing a file (appending, or writing one of its bytes again in place,
  * which changes only its write time) all the while vxpack reads it: the run fails with the reason and leaves no
  * output and no temporary file. */
@@ -61,8 +66,20 @@ TEST_F(ConcurrentRuns, AFileChangedWhileItIsReadGivesNoOutput)
         {"rewritten in place while compressed", {"compress", "BIG.BIN"}, "BIG.BIN", "_BIG.BIN",
          "dd if=BIG.BIN bs=1 skip=5000 count=1 status=none | "
          "dd of=BIG.BIN bs=1 seek=5000 conv=notrunc status=none"},
+        /* A split leaves no piece behind; a join watches every piece it may read. */
+        {"grown while split", SPLIT, "BIG.BIN", "vols/SPLIT1/1IG.BIN", "printf x >>BIG.BIN"},
+        {"rewritten in place while split", SPLIT, "BIG.BIN", "vols/SPLIT1/1IG.BIN",
+         "dd if=BIG.BIN bs=1 skip=5000 count=1 status=none | "
+         "dd of=BIG.BIN bs=1 seek=5000 conv=notrunc status=none"},
+        {"a piece grown while joined", JOIN, "vols/DISK2/2IG.BIN", "JOINED.BIN",
+         "printf x >>vols/DISK2/2IG.BIN"},
+        {"the last piece cut while joined", JOIN, "vols/DISK3/0IG.BIN", "JOINED.BIN",
+         "truncate -s -1 vols/DISK3/0IG.BIN"},
     };
     spit(dir / "BIG.BIN", sample("noise", 12 << 20));
+    fs::create_directories(dir / "vols");
+    ASSERT_EQ(run({"split", "BIG.BIN", "--label", "DISK", "--volumes", "vols", "--volume-size",
+                   "5M"}).code, 0);
     for (const Row &r : rows) {
         SCOPED_TRACE(r.what);
         fs::remove(dir / r.output);
@@ -78,6 +95,8 @@ TEST_F(ConcurrentRuns, AFileChangedWhileItIsReadGivesNoOutput)
                                            ": the file changed while it was read; nothing was "
                                            "written\n");
         EXPECT_FALSE(fs::exists(dir / r.output));
+        for (const char *piece : {"vols/SPLIT2/2IG.BIN", "vols/SPLIT3/0IG.BIN"})
+            EXPECT_FALSE(fs::exists(dir / piece)) << piece;
         expect_no_temporaries();
     }
 }

@@ -6,7 +6,8 @@
 # piece on a large drive, Enter at the prompt with the set's first disk still in never relabels
 # it, --quiet refuses to relabel another set's disk, the prompt says what the drive holds, and
 # list says it read one disk only; an over-long name, and a folder and a device given as a
-# file. Each step's exit code is checked, and the round trips compared byte for byte.
+# file; report over a folder of pass reports, with a stranger's file and a folder in it. Each
+# step's exit code is checked, and the round trips compared byte for byte.
 # With the Linux build's vxpack (NATIVE_VXPACK, when it has been built), a set made on Linux
 # too: the file compressed and split into two volume folders there, the folders' pieces put on
 # the floppy drives A: (VXTEST 1) and F: (labelled VXTEST 2 for the run), and vxpack.exe,
@@ -138,6 +139,26 @@ fc /b P30K.BIN P30K.OUT >nul
 if errorlevel 1 exit /b 48
 del A:\\130K.BIN
 del F:\\030K.BIN
+mkdir CLI
+mkdir CLI\\REP
+echo [NEWDESK]> CLI\\newclnts.ini
+echo TIMESTAMP=3.2.3>> CLI\\newclnts.ini
+echo [Last pass]> CLI\\REP\\NewDesk.ini
+echo Time=2026-03-20 08:00:00>> CLI\\REP\\NewDesk.ini
+echo Result=current>> CLI\\REP\\NewDesk.ini
+echo Stamp=3.2.3>> CLI\\REP\\NewDesk.ini
+echo junk> CLI\\REP\\NOTES.TXT
+mkdir CLI\\REP\\OLD.INI
+set VXPACK_NOW=2026-03-20 12:00:00
+VX.EXE report CLI --folder CLI\\REP
+if errorlevel 1 exit /b 50
+VX.EXE report CLI --folder CLI\\REP --stale 0
+if not errorlevel 2 exit /b 51
+VX.EXE report CLI --folder CLI\\NOPE
+if not errorlevel 1 exit /b 52
+if errorlevel 2 exit /b 53
+VX.EXE report CLI --folder CLI\\REP --csv
+if errorlevel 1 exit /b 54
 echo vxpack.exe round trip done
 exit /b 0
 BAT
@@ -166,6 +187,13 @@ for line in "DATA.BIN -> _DATA.BIN: " "_DATA.BIN -> out\\DATA.BIN: " \
     "$(printf '  %-14s %10s bytes' 030K.BIN 9520)" \
     "set ?30K.BIN: piece 1 (on VXTEST 1) here; its other pieces are on disks not read" \
     "Only A: was read" \
+    "NEWDESK  2026-03-20 08:00:00 (4 h ago)  current  3.2.3 = server" \
+    "  CLI\\REP\\NOTES.TXT: is not a report: the agent names its reports CLIENTNAME.INI" \
+    "  CLI\\REP\\OLD.INI: is a folder, not a report" \
+    "1 of 1 registered client reported a current pass within 14 days." \
+    "vxpack: --stale 0: give a number of days from 1 to 36500" \
+    "vxpack: CLI\\NOPE: no such folder" \
+    "NEWDESK,yes,CLI\\REP\\NewDesk.ini,2026-03-20 08:00:00,0,current,,,,3.2.3,3.2.3,yes," \
     "vxpack.exe round trip done"; do
     echo "$OUT" | grep -qF "$line" || { echo "exe_wine: FAIL: no line \"$line\"" >&2; exit 1; }
 done

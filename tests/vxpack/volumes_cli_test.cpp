@@ -342,3 +342,82 @@ TEST_F(VxpackVolumes, FailuresAreToldAndLeaveNothingBehind)
 }
 
 } // namespace
+
+namespace {
+
+/* A set written on Windows may come back with its names in any letter case; the host keeps
+ * the spelling. A piece in one other spelling is that piece (with --expand too); two
+ * spellings of one piece on one volume are refused by join and list alike, naming both. */
+TEST_F(VxpackVolumes, PiecesAreFoundInAnyLetterCaseAndTwoSpellingsAreRefused)
+{
+    struct row {
+        const char *what;
+        bool expand;
+        std::vector<std::pair<std::string, std::string>> renames; /* from, to: under vols */
+        std::vector<std::string> copies;                          /* from, to: under vols */
+        std::string clash; /* "" when the join must work; else the files the refusal names */
+    } rows[] = {
+        {"every piece in lower case", false,
+         {{"DISK1/1ATA.BIN", "DISK1/1ata.bin"},
+          {"DISK2/2ATA.BIN", "DISK2/2ata.bin"},
+          {"DISK3/0ATA.BIN", "DISK3/0ata.bin"}},
+         {}, ""},
+        {"mixed spellings", false, {{"DISK3/0ATA.BIN", "DISK3/0Ata.Bin"}}, {}, ""},
+        {"compressed pieces in lower case, expanded", true,
+         {{"DISK1/_1ATA.BIN", "DISK1/_1ata.bin"}, {"DISK2/_0ATA.BIN", "DISK2/_0aTa.bIn"}}, {},
+         ""},
+        {"two spellings of the first piece", false, {},
+         {"DISK1/1ATA.BIN", "DISK1/1ata.bin"},
+         "vols/DISK1/1ATA.BIN and vols/DISK1/1ata.bin"},
+        {"two spellings of the last piece", false, {{"DISK3/0ATA.BIN", "DISK3/0ata.BIN"}},
+         {"DISK3/0ata.BIN", "DISK3/0ATA.bin"},
+         "vols/DISK3/0ATA.bin and vols/DISK3/0ata.BIN"},
+    };
+    /* Noise and text: 2500 bytes that compress to between one and two pieces of 1K. */
+    const std::string bytes = sample("noise", 1000) + sample("text", 1500);
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.what);
+        fs::remove_all(dir / "vols");
+        fs::create_directories(dir / "vols");
+        fs::remove(dir / "joined.bin");
+        spit(dir / "kit" / "DATA.BIN", bytes);
+        std::string split_name = "kit/DATA.BIN";
+        if (r.expand) {
+            ASSERT_EQ(run({"compress", "kit/DATA.BIN"}).code, 0);
+            split_name = "kit/_DATA.BIN";
+        }
+        /* Three pieces; the compressed file, smaller, in two. */
+        run_result s = run({"split", split_name, "--label", "DISK", "--volumes", "vols",
+                            "--pieces", r.expand ? "2" : "3", "--volume-size", "1K"});
+        ASSERT_EQ(s.code, 0) << s.err;
+        for (const auto &m : r.renames)
+            fs::rename(dir / "vols" / m.first, dir / "vols" / m.second);
+        if (!r.copies.empty())
+            fs::copy_file(dir / "vols" / r.copies[0], dir / "vols" / r.copies[1]);
+        std::vector<std::string> args = {"join", "DATA.BIN", "--label", "DISK",
+                                         "--volumes", "vols", "-o", "joined.bin"};
+        if (r.expand)
+            args.push_back("--expand");
+        run_result j = run(args);
+        run_result l = run({"list", "--volumes", "vols"});
+        if (r.clash.empty()) {
+            ASSERT_EQ(j.code, 0) << j.err;
+            EXPECT_EQ(slurp(dir / "joined.bin"), bytes);
+            EXPECT_EQ(l.code, 0) << l.out;
+            EXPECT_NE(l.out.find(r.expand ? "complete: 2 pieces" : "complete: 3 pieces"),
+                      std::string::npos)
+                << l.out;
+        } else {
+            EXPECT_EQ(j.code, 1);
+            EXPECT_NE(j.err.find(r.clash + " differ only in letter case"), std::string::npos)
+                << j.err;
+            EXPECT_FALSE(fs::exists(dir / "joined.bin"));
+            EXPECT_EQ(l.code, 1);
+            EXPECT_NE(l.out.find("which differ only in letter case"), std::string::npos)
+                << l.out;
+        }
+    }
+    expect_no_temporaries();
+}
+
+} // namespace

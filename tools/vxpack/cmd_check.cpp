@@ -4,13 +4,13 @@
 #include <cstdio>
 
 #include "check_ini.h"
+#include "home_lists.h"
 #include "pack_host.h"
 #include "pack_names.h"
 #include "pack_report.h"
 #include "vxpack.h"
 #include "agent/agent.h"
 #include "platform/status.h"
-#include "stores/store.h"
 
 namespace vxpack {
 
@@ -25,16 +25,6 @@ struct finding {
     int line;            /* 0: the file as a whole */
     std::string section; /* empty: none */
     std::string text;
-};
-
-struct list_file {
-    std::string shown;  /* as the user sees it */
-    std::string path;   /* Windows path */
-    bool present;
-    std::string refused; /* why it was not read: it is not a regular file */
-    size_t size;
-    std::vector<ini_section> sections;
-    ini_index index; /* the first section of each name */
 };
 
 void say(std::vector<finding> *out, const list_file &f, int line, const std::string &section,
@@ -52,55 +42,6 @@ std::string quoted(const std::string &s)
 std::string message_of(status_t rc)
 {
     return quoted(agent_status_text(rc));
-}
-
-bool load_list(const std::string &folder_shown, const std::string &folder_path,
-               const std::string &name, list_file *f)
-{
-    std::string folder = folder_shown;
-    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
-        folder.pop_back();
-    f->shown = folder + host_separator() + name;
-    f->path = folder_path + "\\" + name;
-    for (char &c : f->path)
-        if (c == '/')
-            c = '\\';
-    std::string bytes;
-    f->present = host_plain_or_missing(f->path, &f->refused) && names_read(f->path, &bytes);
-    f->size = bytes.size();
-    f->sections = ini_scan(bytes);
-    f->index = ini_index_of(f->sections);
-    return f->present;
-}
-
-/* The agent's own read of a value, through the value stores. */
-bool agent_reads(const list_file &f, const std::string &section, const std::string &key,
-                 std::string *value)
-{
-    char name[STORE_VALUE_CAP], buf[STORE_VALUE_CAP];
-    if (key.size() >= sizeof name)
-        return false;
-    snprintf(name, sizeof name, "%s", key.c_str());
-    if (store_get_value(name, f.path.c_str(), section.c_str(), buf, sizeof buf, 0) != STATUS_OK)
-        return false;
-    *value = buf;
-    return true;
-}
-
-/* The same read of a client's TIMESTAMP from the list as scanned: a list of many clients
- * would otherwise be read and parsed again for each one. The value comes as a value buffer
- * holds it. */
-bool agent_reads_stamp(const list_file &f, const std::string &client, std::string *value)
-{
-    size_t at = ini_find(f.index, client);
-    if (at != std::string::npos && f.sections[at].name.empty())
-        return agent_reads(f, client, "TIMESTAMP", value); /* "[]": the profile's own rule */
-    std::string whole;
-    if (at == std::string::npos || !ini_value(f.sections[at], "TIMESTAMP", &whole) ||
-        whole.empty())
-        return false;
-    *value = whole.substr(0, STORE_VALUE_CAP - 1);
-    return true;
 }
 
 void check_stamp(std::vector<finding> *out, const list_file &f, const ini_section &s,
@@ -226,9 +167,7 @@ int cmd_check(const pack_global &g, const check_options &o)
         report_failure(o.home, error);
         return EXIT_FAILED;
     }
-    std::string shown = o.home;
-    while (shown.size() > 1 && (shown.back() == '/' || shown.back() == '\\'))
-        shown.pop_back();
+    std::string shown = shown_folder(o.home);
     std::vector<finding> found;
 
     list_file vcsm, clients, newclients;

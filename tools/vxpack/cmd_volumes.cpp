@@ -62,6 +62,7 @@ struct piece {
     char character;    /* 1 to 9, or 0 for the last */
     std::string label; /* of its volume */
     std::string shown; /* its volume, as list shows it */
+    std::string name;  /* its own */
 };
 
 /* Whether the pieces of one set make the set: numbered pieces with consecutive characters
@@ -78,7 +79,7 @@ std::string set_state(const std::vector<piece> &found, const std::string &key)
     const placed *last = NULL;
     placed last_piece{0, "", 0};
     for (const piece &p : found) {
-        if (p.key != key)
+        if (!ini_same(p.key, key))
             continue;
         char word[PATH_CAP] = "";
         long volume = 0;
@@ -125,7 +126,7 @@ std::string set_ambiguity(const std::vector<volume_info> &vols, const std::vecto
                           const std::string &key)
 {
     for (const piece &p : found) {
-        if (p.key != key)
+        if (!ini_same(p.key, key))
             continue;
         std::string word = p.label.substr(0, p.label.find(' '));
         for (size_t i = 0; i < vols.size(); i++)
@@ -138,13 +139,26 @@ std::string set_ambiguity(const std::vector<volume_info> &vols, const std::vecto
     return "";
 }
 
+/* Two pieces of one set on one volume whose names differ only in letter case: a join takes
+ * them for one name and refuses the set. The words that say so, naming both, or "". */
+std::string set_piece_spellings(const std::vector<piece> &found, const std::string &key)
+{
+    for (size_t i = 0; i < found.size(); i++)
+        for (size_t j = i + 1; j < found.size(); j++)
+            if (ini_same(found[i].key, key) && ini_same(found[j].key, key) &&
+                found[i].character == found[j].character && found[i].shown == found[j].shown)
+                return "ambiguous: " + found[i].shown + " holds " + found[i].name + " and " +
+                       found[j].name + ", which differ only in letter case";
+    return "";
+}
+
 /* What one volume read alone shows of a set: its pieces there, and that the rest was not
  * looked at. */
 std::string seen_alone(const std::vector<piece> &found, const std::string &key)
 {
     std::string seen;
     for (const piece &p : found)
-        if (p.key == key)
+        if (ini_same(p.key, key))
             seen += std::string(seen.empty() ? "" : ", ") + "piece " + p.character + " (on " +
                     (p.label.empty() ? std::string("a disk without label") : p.label) + ")";
     return seen + " here; its other pieces are on disks not read";
@@ -189,6 +203,93 @@ bool holds_compressed(const std::string &name, const std::string &path)
     int first = fgetc(f);
     fclose(f);
     return first == ENCODER_WIDTH;
+}
+
+/* The names a join of name may read: the file under its own name, then its pieces (with
+ * --expand, those of its compressed copy), as the engine steps them. */
+std::vector<std::string> join_names(const std::string &name, bool expand)
+{
+    std::vector<std::string> out{expand ? names_compressed(name) : name};
+    char buf[PATH_CAP];
+    snprintf(buf, sizeof buf, "%s", name.c_str());
+    for (uint32_t i = 0; i < VOLUME_PIECES_MAX; i++) {
+        bool first = i == 0, last = i + 1 == VOLUME_PIECES_MAX;
+        if (expand)
+            volume_next_compressed_piece_name(buf, first, last);
+        else
+            volume_next_piece_name(buf, first, last);
+        std::string piece = expand ? names_compressed(buf) : buf;
+        if (std::find(out.begin(), out.end(), piece) == out.end())
+            out.push_back(piece);
+    }
+    return out;
+}
+
+/* A file of a set on a volume within reach, as a join may read it. */
+struct set_input {
+    std::string label; /* of its volume */
+    std::string shown; /* where it is, as the user sees it */
+    std::string name;  /* the name of the set it answers to */
+    host_file_state state;
+};
+
+/* The files on the volumes within reach that carry the word's labels whose names are among
+ * names, in any letter case (the workstation finds them so); labels [out]: the labels of those
+ * volumes. Nothing when the volumes cannot be listed. */
+void set_inputs(const pack_volumes &v, const std::vector<std::string> &names,
+                std::vector<set_input> *files, std::vector<std::string> *labels)
+{
+    std::vector<volume_info> vols;
+    std::string error;
+    files->clear();
+    labels->clear();
+    if (!volumes_list(v, &vols, &error))
+        return;
+    for (const volume_info &vol : vols) {
+        if (!ini_same(vol.label.substr(0, vol.label.find(' ')), v.label))
+            continue;
+        labels->push_back(vol.label);
+        for (size_t i = 0; i < vol.files.size(); i++)
+            for (const std::string &n : names)
+                if (ini_same(vol.files[i].first, n))
+                    files->push_back(set_input{vol.label,
+                                               vol.shown + host_separator() + vol.files[i].first,
+                                               n,
+                                               {vol.files[i].second, vol.written[i]}});
+    }
+}
+
+/* Two files of one volume that differ only in letter case and answer to one name of the set:
+ * the workstation would read either. The words that refuse the join, naming both, or "". */
+std::string set_spelling_clash(const std::vector<set_input> &files)
+{
+    for (size_t i = 0; i < files.size(); i++)
+        for (size_t j = i + 1; j < files.size(); j++)
+            if (files[i].label == files[j].label && files[i].name == files[j].name)
+                return files[i].shown + " and " + files[j].shown +
+                       " differ only in letter case, and a join takes them for one name: "
+                       "remove or rename one of them";
+    return "";
+}
+
+/* The first file of before whose size or write time is not the same in after, or that is no
+ * longer there, on a volume that after still reaches (Windows reaches only the disk in the
+ * drive); "" when none. */
+std::string set_input_changed(const std::vector<set_input> &before,
+                              const std::vector<set_input> &after,
+                              const std::vector<std::string> &labels_after)
+{
+    for (const set_input &b : before) {
+        if (std::find(labels_after.begin(), labels_after.end(), b.label) == labels_after.end())
+            continue;
+        bool same = false;
+        for (const set_input &a : after)
+            if (a.label == b.label && a.shown == b.shown)
+                same = a.state.size == b.state.size && a.state.written == b.state.written;
+        if (!same)
+            return b.shown;
+    }
+    return "";
 }
 
 } // namespace
@@ -322,12 +423,22 @@ int cmd_split(const pack_global &g, const split_options &o)
     snprintf(target, sizeof target, "%s", name.c_str());
     snprintf(label, sizeof label, "%s", o.label.c_str());
     uint32_t counter = 0;
+    /* A source written to while it is read gives pieces of neither version. */
+    host_file_state before, after;
+    bool watched = host_file_state_of(source.path, &before);
     progress_begin(name, size, !g.quiet && host_stderr_is_terminal());
     status_t rc = transfer_split(source.path.c_str(), target, 1, pieces, o.reserve, 0, 0, 0,
                                  label, &v, volumes_prompt, progress_callback, NULL, 0,
                                  budgets.data(), &counter);
     progress_end();
     std::vector<std::string> names = piece_names(name, pieces);
+    /* Checked whatever the split answered: a change explains a failure too. */
+    if (watched && (!host_file_state_of(source.path, &after) || after.size != before.size ||
+                    after.written != before.written)) {
+        volumes_discard(v, 1, (int32_t)pieces, names);
+        report_failure(source.shown, JOB_CHANGED_WORDS);
+        return EXIT_FAILED;
+    }
     if (rc != STATUS_OK) {
         volumes_discard(v, 1, (int32_t)pieces, names);
         std::string words;
@@ -390,6 +501,20 @@ int cmd_join(const pack_global &g, const join_options &o)
         }
         return false;
     };
+    /* The pieces as the volumes hold them now: one spelling each, and the same at the end. */
+    std::vector<std::string> names = join_names(name, o.expand);
+    std::vector<set_input> before, after;
+    std::vector<std::string> labels;
+    set_inputs(v, names, &before, &labels);
+    std::string clash = set_spelling_clash(before);
+    if (!clash.empty()) {
+        report_failure(source.shown, clash);
+        return EXIT_FAILED;
+    }
+    auto inputs = [&]() {
+        set_inputs(v, names, &after, &labels);
+        return set_input_changed(before, after, labels);
+    };
     bool bar = !g.quiet && host_stderr_is_terminal();
     if (!job_write(source, target, name, 0, bar,
                    [&](const char *temp) {
@@ -399,7 +524,7 @@ int cmd_join(const pack_global &g, const join_options &o)
                                               label, &v, volumes_prompt, progress_callback,
                                               NULL, 0, 0, 0, NULL);
                    },
-                   explain))
+                   explain, inputs))
         return EXIT_FAILED;
     uint64_t size = 0;
     host_file_size(target.shown, &size);
@@ -443,20 +568,23 @@ int cmd_list(const pack_global &g, const list_options &o)
             if (pos < base.size() && base[pos] >= '0' && base[pos] <= '9') {
                 std::string key = f.first;
                 key[pos] = '?';
-                found.push_back(piece{key, base[pos], vol.label, vol.shown});
+                found.push_back(piece{key, base[pos], vol.label, vol.shown, f.first});
             }
         }
     }
     std::vector<std::string> keys;
     for (const piece &p : found)
-        if (std::find(keys.begin(), keys.end(), p.key) == keys.end())
+        if (std::none_of(keys.begin(), keys.end(),
+                         [&](const std::string &k) { return ini_same(k, p.key); }))
             keys.push_back(p.key);
     bool alone = false;
     for (const volume_info &vol : vols)
         alone = alone || vol.alone;
     int incomplete = 0;
     for (const std::string &key : keys) {
-        std::string state = alone ? seen_alone(found, key) : set_ambiguity(vols, found, key);
+        std::string state = set_piece_spellings(found, key);
+        if (state.empty())
+            state = alone ? seen_alone(found, key) : set_ambiguity(vols, found, key);
         if (state.empty())
             state = set_state(found, key);
         /* Not shown complete is not complete: a script that checks a set before it ships

@@ -313,3 +313,88 @@ bool host_list_files(const std::string &win_folder, std::vector<std::string> *na
 }
 
 } // namespace vxpack
+
+namespace vxpack {
+
+bool host_list_entries(const std::string &win_folder, std::vector<host_entry> *entries)
+{
+    std::string dir = sim_host_path((win_folder + "\\").c_str());
+    DIR *d = dir.empty() ? NULL : opendir(dir.c_str());
+    if (d == NULL)
+        return false;
+    entries->clear();
+    while (struct dirent *e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat st;
+        host_entry entry{name, HOST_OTHER, 0};
+        if (stat((dir + "/" + name).c_str(), &st) == 0) {
+            if (S_ISREG(st.st_mode)) {
+                entry.kind = HOST_FILE;
+                entry.size = (uint64_t)st.st_size;
+            } else if (S_ISDIR(st.st_mode)) {
+                entry.kind = HOST_FOLDER;
+            }
+        }
+        entries->push_back(entry);
+    }
+    closedir(d);
+    std::sort(entries->begin(), entries->end(),
+              [](const host_entry &a, const host_entry &b) { return a.name < b.name; });
+    return true;
+}
+
+bool host_subfolder(const std::string &given, const std::string &relative, std::string *out,
+                    std::string *error)
+{
+    std::string path = given.empty() ? "." : given;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    size_t at = 0;
+    while (at <= relative.size()) {
+        size_t end = relative.find_first_of("\\/", at);
+        if (end == std::string::npos)
+            end = relative.size();
+        std::string part = relative.substr(at, end - at);
+        at = end + 1;
+        if (part.empty())
+            continue;
+        if (part == "." || part == "..") {
+            *error = "the folder " + relative + " leaves the clients directory";
+            return false;
+        }
+        std::string spelled = path + "/" + part;
+        if (!host_is_dir(spelled)) {
+            /* A Windows client asking the server for REPORTS is given reports. */
+            std::vector<std::string> others;
+            if (DIR *d = opendir(path.c_str())) {
+                while (struct dirent *e = readdir(d))
+                    if (strlen(e->d_name) == part.size() &&
+                        text_equal(e->d_name, part.c_str(), TEXT_NO_LIMIT) &&
+                        host_is_dir(path + "/" + e->d_name))
+                        others.push_back(e->d_name);
+                closedir(d);
+            }
+            std::sort(others.begin(), others.end());
+            if (others.empty()) {
+                *error = "no such folder";
+                *out = spelled;
+                return false;
+            }
+            if (others.size() > 1) {
+                *out = spelled;
+                *error = "is spelled " + others[0] + " and " + others[1] +
+                         " here, and Windows takes names that differ only in letter case for "
+                         "one: rename one of them";
+                return false;
+            }
+            spelled = path + "/" + others[0];
+        }
+        path = spelled;
+    }
+    *out = path;
+    return true;
+}
+
+} // namespace vxpack

@@ -179,3 +179,66 @@ bool host_list_files(const std::string &win_folder, std::vector<std::string> *na
 }
 
 } // namespace vxpack
+
+namespace vxpack {
+
+bool host_list_entries(const std::string &win_folder, std::vector<host_entry> *entries)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((win_folder + "\\*").c_str(), &found);
+    entries->clear();
+    if (h == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        host_entry entry{name, HOST_FILE,
+                         ((uint64_t)found.nFileSizeHigh << 32) | found.nFileSizeLow};
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entry.kind = HOST_FOLDER;
+            entry.size = 0;
+        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) {
+            entry.kind = HOST_OTHER;
+            entry.size = 0;
+        }
+        entries->push_back(entry);
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    std::sort(entries->begin(), entries->end(),
+              [](const host_entry &a, const host_entry &b) { return a.name < b.name; });
+    return true;
+}
+
+bool host_subfolder(const std::string &given, const std::string &relative, std::string *out,
+                    std::string *error)
+{
+    /* Windows finds every part in any letter case itself. */
+    std::string path = given.empty() ? "." : given;
+    while (path.size() > 1 && (path.back() == '\\' || path.back() == '/'))
+        path.pop_back();
+    size_t at = 0;
+    while (at <= relative.size()) {
+        size_t end = relative.find_first_of("\\/", at);
+        if (end == std::string::npos)
+            end = relative.size();
+        std::string part = relative.substr(at, end - at);
+        at = end + 1;
+        if (part.empty())
+            continue;
+        if (part == "." || part == "..") {
+            *error = "the folder " + relative + " leaves the clients directory";
+            return false;
+        }
+        path += "\\" + part;
+    }
+    *out = path;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        *error = "no such folder";
+        return false;
+    }
+    return true;
+}
+
+} // namespace vxpack

@@ -40,8 +40,8 @@ int vxpack_main(int argc, char **argv)
 {
     using namespace vxpack;
     CLI::App app{"vxpack: prepares files for the Vornex installation tools: compressed files, "
-                 "volume sets, files with %NAME% tokens filled in, and checks of a shared "
-                 "home.",
+                 "volume sets, files with %NAME% tokens filled in, checks of a shared "
+                 "home, and the workstations' pass reports.",
                  "vxpack"};
     app.require_subcommand(1);
     pack_global g{false, false};
@@ -85,6 +85,36 @@ int vxpack_main(int argc, char **argv)
     check->add_option("--clients", chk.clients_dir,
                       "The clients directory, to check newclnts.ini too")
         ->type_name("DIR");
+
+    report_options rep{"", "", "", false, 14};
+    std::string stale = "14";
+    CLI::App *report = app.add_subcommand(
+        "report", "Show the pass reports the agents left in the clients directory, against "
+                  "the registered clients");
+    report->add_option("CLIENTS_DIR", rep.clients_dir,
+                       "The clients directory (holding newclnts.ini and the reports' folder)")
+        ->required();
+    CLI::Option *report_home =
+        report->add_option("--home", rep.home,
+                           "The shared home: its vxinst\\VCSM.ini names the reports' folder "
+                           "([Reports] Folder=), and its clients.ini registers clients")
+            ->type_name("HOME");
+    CLI::Option *report_folder =
+        report->add_option("--folder", rep.folder,
+                           "The reports' folder itself (clients are then registered by "
+                           "newclnts.ini alone)")
+            ->type_name("DIR");
+    report_home->excludes(report_folder);
+    report->add_flag("--csv", rep.csv, "Write the same as CSV, for a spreadsheet");
+    report->add_option("--stale", stale,
+                       "A last pass older than DAYS days is stale (default 14)")
+        ->type_name("DAYS");
+    report->footer("One line per workstation, then the registered clients that never reported, "
+                   "the reports of names that are not registered, the clients whose last pass "
+                   "is stale, and the files in the folder that are no sound report. Exit 0 when "
+                   "every registered client reported a current pass within the stale limit, 1 "
+                   "otherwise. Ages are counted from the clock's local time, or from VXPACK_NOW "
+                   "when it is set (YYYY-MM-DD hh:mm:ss).");
 
     split_options spl{"", "", 0, 0, {}, 0, "", ""};
     std::string volume_size = "1457664", limits;
@@ -135,7 +165,7 @@ int vxpack_main(int argc, char **argv)
         for (int i = 1; command.empty() && i < argc; i++)
             if (argv[i][0] != '-')
                 return usage_error(std::string(argv[i]) + " is not a command (compress, expand, "
-                                   "substitute, check, split, join, list)", "");
+                                   "substitute, check, report, split, join, list)", "");
         return usage_error(e.what(), command);
     }
 
@@ -148,6 +178,18 @@ int vxpack_main(int argc, char **argv)
         if (eq == std::string::npos || eq == 0 || one.find('%') < eq)
             return usage_error("--set " + one + ": give NAME=VALUE, the name without %",
                                "substitute");
+    }
+    if (report->parsed()) {
+        if (rep.home.empty() == rep.folder.empty())
+            return usage_error("give the shared home with --home, or the reports' folder "
+                               "with --folder", "report");
+        char *end = NULL;
+        unsigned long days = stale.empty() || stale[0] < '0' || stale[0] > '9'
+                                 ? 0 : strtoul(stale.c_str(), &end, 10);
+        if (end == NULL || *end != '\0' || days < 1 || days > 36500)
+            return usage_error("--stale " + stale + ": give a number of days from 1 to 36500",
+                               "report");
+        rep.stale_days = (uint32_t)days;
     }
     if (!label_problem.empty())
         return usage_error(label_problem, split->parsed() ? "split" : "join");
@@ -188,6 +230,8 @@ int vxpack_main(int argc, char **argv)
         code = cmd_substitute(g, sub);
     else if (check->parsed())
         code = cmd_check(g, chk);
+    else if (report->parsed())
+        code = cmd_report(g, rep);
     else if (split->parsed())
         code = cmd_split(g, spl);
     else if (join->parsed())

@@ -60,6 +60,29 @@ bool host_read_line(std::string *line);
  * false when it cannot be listed. */
 bool host_list_files(const std::string &win_folder, std::vector<std::string> *names);
 
+/* What an entry of a folder is. */
+enum host_kind {
+    HOST_FILE,   /* a regular file */
+    HOST_FOLDER,
+    HOST_OTHER   /* a FIFO, device, socket, or a link that leads nowhere */
+};
+struct host_entry {
+    std::string name;
+    host_kind kind;
+    uint64_t size; /* bytes of a regular file, else 0 */
+};
+/* Every entry of a folder [in] (a Windows path) but . and .., hidden ones too, sorted by
+ * name; false when the folder cannot be listed. */
+bool host_list_entries(const std::string &win_folder, std::vector<host_entry> *entries);
+
+/* The folder relative [in] (its parts separated by \ or /) inside the folder the user gave
+ * [in], found as a Windows client of the server finds it: on Linux each part as spelled, else
+ * in the one other letter case the folder holds (a Samba share finds it so). *out is the
+ * folder as the user would name it. False with *error when a part is missing, is spelled in
+ * two other ways, or is . or .. (a report folder lies inside the clients directory). */
+bool host_subfolder(const std::string &given, const std::string &relative, std::string *out,
+                    std::string *error);
+
 } // namespace vxpack
 
 #endif

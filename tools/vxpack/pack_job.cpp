@@ -9,7 +9,7 @@ namespace vxpack {
 
 bool job_write(const pack_file &source, const pack_file &target, const std::string &what,
                uint64_t total, bool bar, const std::function<status_t(const char *temp)> &work,
-               const job_explain_fn &explain)
+               const job_explain_fn &explain, const job_inputs_fn &inputs)
 {
     pack_output out;
     std::string error;
@@ -26,11 +26,16 @@ bool job_write(const pack_file &source, const pack_file &target, const std::stri
     progress_end();
     /* Checked whatever work answered: a change explains a failure too (a stream cut short, or
      * damaged, by the writer). */
+    std::string changed;
     if (watched &&
         (!host_file_state_of(source.path, &after) || after.size != before.size ||
-         after.written != before.written)) {
+         after.written != before.written))
+        changed = source.shown;
+    if (changed.empty() && inputs)
+        changed = inputs();
+    if (!changed.empty()) {
         output_abandon(&out);
-        report_failure(source.shown, "the file changed while it was read; nothing was written");
+        report_failure(changed, JOB_CHANGED_WORDS);
         return false;
     }
     if (rc == STATUS_OK) {

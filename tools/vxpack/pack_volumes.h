@@ -27,6 +27,7 @@ struct volume_info {
     std::string shown;
     std::string label;
     std::vector<std::pair<std::string, uint64_t>> files;
+    std::vector<int64_t> written; /* each file's last write time (host units), as files */
     bool alone = false; /* read by itself: the other volumes of its sets were out of reach */
 };
 

@@ -166,19 +166,25 @@ bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::str
     if (!own.empty())
         folders.assign(1, volume_folder{v.folder, "", own});
     for (const volume_folder &f : folders) {
-        volume_info info{f.name.empty() ? v.folder : v.folder + "/" + f.name, f.label, {}};
+        volume_info info{f.name.empty() ? v.folder : v.folder + "/" + f.name, f.label, {}, {}};
         info.alone = f.name.empty();
+        std::vector<std::pair<std::pair<std::string, uint64_t>, int64_t>> files;
         DIR *d = opendir(f.path.c_str());
         while (struct dirent *e = d != NULL ? readdir(d) : NULL) {
             std::string name = e->d_name;
             struct stat st;
             if (name[0] != '.' && stat((f.path + "/" + name).c_str(), &st) == 0 &&
                 S_ISREG(st.st_mode))
-                info.files.push_back({name, (uint64_t)st.st_size});
+                files.push_back({{name, (uint64_t)st.st_size},
+                                 (int64_t)st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec});
         }
         if (d != NULL)
             closedir(d);
-        std::sort(info.files.begin(), info.files.end());
+        std::sort(files.begin(), files.end());
+        for (const auto &file : files) {
+            info.files.push_back(file.first);
+            info.written.push_back(file.second);
+        }
         out->push_back(info);
     }
     return true;

@@ -73,7 +73,7 @@ bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::str
     if (!volumes_open(&probe, error))
         return false;
     std::string root = std::string(volume_drive_root());
-    volume_info info{probe.drive, "", {}};
+    volume_info info{probe.drive, "", {}, {}};
     info.alone = true; /* one drive shows one disk of a set */
     if (!volume_read_label(root, &info.label)) {
         *error = "no disk can be read in drive " + probe.drive;
@@ -85,9 +85,10 @@ bool volumes_list(const pack_volumes &v, std::vector<volume_info> *out, std::str
         return false;
     }
     for (const std::string &n : names) {
-        uint64_t size = 0;
-        host_file_size(probe.drive + "\\" + n, &size);
-        info.files.push_back({n, size});
+        host_file_state state{0, 0};
+        host_file_state_of(probe.drive + "\\" + n, &state);
+        info.files.push_back({n, state.size});
+        info.written.push_back(state.written);
     }
     out->assign(1, info);
     return true;

@@ -50,6 +50,19 @@ struct check_options {
 };
 int cmd_check(const pack_global &g, const check_options &o);
 
+/* The pass reports the agents left in a folder of the clients directory, against the
+ * registered clients: one line per workstation, then who never reported, who is not
+ * registered, whose last pass is stale, and the files that are no report. Exit 0 when every
+ * registered client reported a current pass within the stale limit, 1 otherwise. */
+struct report_options {
+    std::string clients_dir; /* the clients directory (newclnts.ini) */
+    std::string home;        /* the shared home, whose VCSM.ini names the folder; or empty */
+    std::string folder;      /* the reports' folder itself; or empty */
+    bool csv;
+    uint32_t stale_days;     /* a last pass older than this is stale */
+};
+int cmd_report(const pack_global &g, const report_options &o);
+
 /* Spread a file over a volume set. */
 struct split_options {
     std::string file;

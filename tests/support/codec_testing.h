@@ -1,7 +1,7 @@
 /* Test helpers of the LZW codec: sample inputs, and drivers that run the resumable workers
  * through files with budgets and splits (the reference codec is in reference_codec.h). */
-#ifndef TESTS_LZW_CODEC_TESTING_H
-#define TESTS_LZW_CODEC_TESTING_H
+#ifndef TESTS_SUPPORT_CODEC_TESTING_H
+#define TESTS_SUPPORT_CODEC_TESTING_H
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 #include "lzw/lzw_decoder.h"
 #include "lzw/lzw_encoder.h"
 #include "lzw/lzw_format.h"
-#include "lzw/reference_codec.h"
+#include "support/reference_codec.h"
 #include "support/workstation.h"
 
 namespace lzwt {
@@ -245,6 +245,25 @@ inline encode_run encode_through_files(const std::string &dir, const std::string
     lzw_encoder_state_free(st);
     return r;
 }
+
+/* ---- A sample on the workstation ----------------------------------------------------------- */
+
+/* A fresh directory holding plain.bin, a sample of text then random bytes, and its stream as
+ * the reference encoder writes it at width 13: the input of the codec's fault sweeps. */
+class CodecSampleTest : public ::testing::Test {
+protected:
+    /* The sample's two parts come from seeds first_seed and first_seed + 1. */
+    void write_sample(unsigned first_seed)
+    {
+        dir = ws_fresh();
+        data = sample(SAMPLE_TEXT, 150000, first_seed) +
+               sample(SAMPLE_RANDOM, 60000, first_seed + 1);
+        stream = reference_encode(data, 13).bytes;
+        plain = ws_join(dir, "plain.bin");
+        ASSERT_TRUE(ws_write_file(plain, data));
+    }
+    std::string dir, data, stream, plain;
+};
 
 } // namespace lzwt
 

@@ -1,7 +1,7 @@
 /* A plain, whole-stream LZW reader and writer, written for clarity only: the oracle that the
  * codec's tests and fuzz targets hold the resumable workers to. Free of any test framework. */
-#ifndef TESTS_LZW_REFERENCE_CODEC_H
-#define TESTS_LZW_REFERENCE_CODEC_H
+#ifndef TESTS_SUPPORT_REFERENCE_CODEC_H
+#define TESTS_SUPPORT_REFERENCE_CODEC_H
 
 #include <stdint.h>
 

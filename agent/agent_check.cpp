@@ -42,21 +42,18 @@ status_t agent_read_server_timestamp(const char *shared_home, const char *client
 }
 
 static truth_t agent_clients_reached;
-/* What the check read, kept for the pass's report so that it reads nothing twice. */
-static char agent_checked_home[STORE_VALUE_CAP];
-static char agent_checked_client[STORE_VALUE_CAP];
-static char agent_checked_stamp[STORE_VALUE_CAP];
+/* Where the check keeps what it read for the pass's report, so that the report reads nothing
+ * twice; the pass owns the record (a static one would weigh on the program's file). */
+static agent_pass *agent_check_record;
 
 truth_t agent_reached_clients_dir(void)
 {
     return agent_clients_reached;
 }
 
-void agent_checked_values(agent_pass *pass)
+void agent_record_check(agent_pass *pass)
 {
-    text_copy(pass->shared_home, agent_checked_home, STORE_VALUE_CAP - 1);
-    text_copy(pass->client_name, agent_checked_client, STORE_VALUE_CAP - 1);
-    text_copy(pass->server_stamp, agent_checked_stamp, STORE_VALUE_CAP - 1);
+    agent_check_record = pass;
 }
 
 status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t *current)
@@ -70,9 +67,11 @@ status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t 
 
     *current = 0;
     agent_clients_reached = 0;
-    agent_checked_home[0] = '\0';
-    agent_checked_client[0] = '\0';
-    agent_checked_stamp[0] = '\0';
+    if (agent_check_record != NULL) {
+        agent_check_record->shared_home[0] = '\0';
+        agent_check_record->client_name[0] = '\0';
+        agent_check_record->server_stamp[0] = '\0';
+    }
     rc = agent_reconnect_shared_home();
     if (rc != STATUS_OK)
         return rc;
@@ -83,8 +82,10 @@ status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t 
 
     if (agent_read_home_values(local_home, shared_home, client_name) != STATUS_OK)
         return STATUS_NOT_FOUND;
-    text_copy(agent_checked_home, shared_home, STORE_VALUE_CAP - 1);
-    text_copy(agent_checked_client, client_name, STORE_VALUE_CAP - 1);
+    if (agent_check_record != NULL) {
+        text_copy(agent_check_record->shared_home, shared_home, STORE_VALUE_CAP - 1);
+        text_copy(agent_check_record->client_name, client_name, STORE_VALUE_CAP - 1);
+    }
     if (start_mode == START_NETWORK && !text_contains(agent_dir, shared_home))
         return STATUS_NOT_FOUND;
 
@@ -94,7 +95,8 @@ status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t 
     /* Without the server's time stamp there is nothing to compare with. */
     if (rc != STATUS_OK)
         return rc;
-    text_copy(agent_checked_stamp, server_stamp, STORE_VALUE_CAP - 1);
+    if (agent_check_record != NULL)
+        text_copy(agent_check_record->server_stamp, server_stamp, STORE_VALUE_CAP - 1);
 
     rc = agent_get_local("TIMESTAMP", local_stamp, STORE_VALUE_CAP);
     if (rc != STATUS_OK)

@@ -210,16 +210,15 @@ static void agent_finish(agent_pass *pass, int32_t result)
     pass->result = result;
     if (result == AGENT_RESULT_FAILED)
         pass->text = agent_status_text(pass->status);
-    if (agent_reached_clients_dir()) {
-        agent_checked_values(pass);
+    if (agent_reached_clients_dir())
         (void)agent_write_report(pass);
-    }
+    /* Every pass ends here: the record on its stack is gone after it. */
+    agent_record_check(NULL);
 }
 
 int agent_run(int argc, char **argv)
 {
-    /* Static: the pass's values fill a few kilobytes. */
-    static agent_pass pass;
+    agent_pass pass;
     int32_t current = 0;
     int32_t launch_result = 0;
     const char *text;
@@ -227,6 +226,7 @@ int agent_run(int argc, char **argv)
 
     memset(&pass, 0, sizeof pass);
     pass.message = -1;
+    agent_record_check(&pass);
     agent_check_status = STATUS_OK;
     rc = agent_classify_start(agent_module_path, &pass.start_mode);
     if (rc == STATUS_OK)

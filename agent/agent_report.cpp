@@ -207,7 +207,7 @@ static truth_t agent_event_log_on(const char *shared_home)
 
 status_t agent_write_report(const agent_pass *pass)
 {
-    static char section[AGENT_SECTION_CAP];
+    char section[AGENT_SECTION_CAP];
     char report[PATH_CAP];
     char time[AGENT_TIME_CAP];
     char status[12];

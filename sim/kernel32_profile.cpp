@@ -458,7 +458,7 @@ BOOL WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value)
     return ok;
 }
 
-/* Replace the keys of the first section of that name (made at the file's end when missing) by
+/* Empty every section of that name and give the first (made at the file's end when missing)
  * the list's "key=value" entries, each ended by a NUL, the list by one more; an entry without
  * "=" is skipped. A null list deletes the section. One rewrite of the file, as one call. */
 static BOOL prof_put_section(const char *section, const char *keys, const char *file)
@@ -479,12 +479,16 @@ static BOOL prof_put_section(const char *section, const char *keys, const char *
         if (!prof_delete_section(&f, section))
             return TRUE;
     } else {
+        /* Every section of that name loses its keys (Wine's measured answer); the first
+         * takes the new ones. */
+        for (prof_section &same : f)
+            if (simi_same(same.name, prof_trim(section, true, true)))
+                same.keys.clear();
         prof_section *s = prof_find_section(&f, section);
         if (s == NULL) {
             f.push_back(prof_section{prof_trim(section, true, false), {}});
             s = &f.back();
         }
-        s->keys.clear();
         for (const char *p = keys; *p != '\0'; p += strlen(p) + 1) {
             const char *eq = strchr(p, '=');
             if (eq == NULL)

@@ -19,16 +19,4 @@ TEST(EventLogConformance, AnEventIsReportedThroughAnOpenSource)
     EXPECT_TRUE(DeregisterEventSource(log));
 }
 
-TEST(EventLogConformance, ABadHandleIsRefused)
-{
-    LPCSTR strings[] = {"x"};
-    HANDLE bogus = (HANDLE)(uintptr_t)0x7ff0;
-    SetLastError(0xDEAD);
-    EXPECT_FALSE(ReportEventA(NULL, EVENTLOG_ERROR_TYPE, 0, 0, NULL, 1, 0, strings, NULL));
-    EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError());
-    SetLastError(0xDEAD);
-    EXPECT_FALSE(DeregisterEventSource(bogus));
-    EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError());
-}
-
 } // namespace

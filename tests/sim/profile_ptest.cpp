@@ -325,8 +325,8 @@ TEST_F(ProfileConformance, ASectionIsReplacedWhole)
          "[T]\r\nX=1\r\n[S]\r\nA=1\r\n"},
         {"an empty list empties the section", "[S]\r\nA=1\r\n[T]\r\nX=1\r\n", "S",
          std::string("\0\0", 2), "[S]\r\n[T]\r\nX=1\r\n"},
-        {"a later duplicate section stays", "[S]\r\nA=1\r\n[s]\r\nA=2\r\n", "S",
-         std::string("B=3\0\0", 5), "[S]\r\nB=3\r\n[s]\r\nA=2\r\n"},
+        {"a later duplicate section is emptied too", "[S]\r\nA=1\r\n[s]\r\nA=2\r\n", "S",
+         std::string("B=3\0\0", 5), "[S]\r\nB=3\r\n[s]\r\n"},
         {"damaged lines of the section go", "[S]\r\n\x01\x02junk\r\nA=1\r\n", "S",
          std::string("A=2\0\0", 5), "[S]\r\nA=2\r\n"},
     };

@@ -7,6 +7,7 @@
 
 #include "platform/os.h"
 #include "platform/status.h"
+#include "stores/store.h"
 
 /* Where the agent was started from: a removable or fixed drive, or a network drive. */
 enum { START_LOCAL = 2, START_NETWORK = 3 };
@@ -177,23 +178,38 @@ typedef struct agent_pass {
     status_t status;    /* the check's status (0 when it passed) */
     int32_t message;    /* the number that chose the shown text (a status, or a launch result
                            below 32), or -1 when no message was shown */
+    const char *text;   /* the text shown, or for a hidden failure the text it would have had;
+                           NULL when there is none */
+    /* As the check read them from the local registry and the server's lists; empty where the
+     * check did not get that far. */
+    char shared_home[STORE_VALUE_CAP];
+    char client_name[STORE_VALUE_CAP];
+    char server_stamp[STORE_VALUE_CAP];
 } agent_pass;
 
-/* Write pass [in] into CLIENTS_DIR\<Folder>\<CLIENTNAME>.INI, Folder from section [Reports] of
- * SHARED_VORNEX_HOME\vxinst\VCSM.ini, through the profile store: section [Last pass] always,
- * [Last failure] for a message or a failure, each with Time (local, YYYY-MM-DD hh:mm:ss), Mode,
- * Result, Status, Message, Stamp, Server stamp, Computer and Agent. The folder is never made.
+/* Write pass [in] into CLIENTS_DIR\<Folder>\<client_name>.INI, Folder from section [Reports]
+ * of shared_home\vxinst\VCSM.ini, one profile section per call: [Last pass] always, [Last
+ * failure] for a message or a failure, each with Time (local, YYYY-MM-DD hh:mm:ss), Mode,
+ * Result, Status, Message, Stamp, Server stamp, Computer and Agent; a key without a value is
+ * left out (and so removed from a section an earlier pass wrote). The folder is never made.
+ * With EventLog=1 in [Reports] a message or a failure also goes to the Application event log
+ * (agent_log_failure), whether or not the file could be written.
  *   0  written;
  *   6  no [Reports] Folder (reports are off), or a local value missing;
  *   23 an empty folder, one that would leave the clients directory, a client name that cannot
  *      be a file name (a character Windows forbids, a device name, too long), a path too long;
- *   the status of the first profile write that failed (the rest are not tried).
+ *   29 a section's keys and values do not fit their buffer;
+ *   the status of the first section write that failed (the second is not tried).
  * The caller drops every failure: a report never changes a pass. */
 status_t agent_write_report(const agent_pass *pass);
 
-/* The report's path for this workstation into report [out] (PATH_CAP bytes); statuses as
- * agent_write_report's before its writes. */
-status_t agent_report_path(char *report);
+/* The report's path for client_name [in] of the home shared_home [in] into report [out]
+ * (PATH_CAP bytes); statuses as agent_write_report's before its writes. */
+status_t agent_report_path(const char *shared_home, const char *client_name, char *report);
+
+/* One event of type error in the Application log, source AGENT_CAPTION, with the pass's status
+ * and text as its two strings. 0, or 29 when the log cannot be opened or refuses the event. */
+status_t agent_log_failure(const agent_pass *pass);
 
 /* Whether name [in] can be a report's file name as it is. */
 truth_t agent_report_name_fits(const char *name);

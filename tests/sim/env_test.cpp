@@ -8,7 +8,9 @@
 
 namespace {
 
-TEST(SimEnvironment, PutenvSetsAndRemoves)
+/* Setting, removing and the refusal of a text without = are EnvironmentPortable's, on both
+ * platforms; here the refusals the simulation alone is asked for. */
+TEST(SimEnvironment, PutenvRefusesNoNameAndNull)
 {
     ws_fresh();
     struct Row {
@@ -16,13 +18,9 @@ TEST(SimEnvironment, PutenvSetsAndRemoves)
         int rc, err;
         const char *value; // X afterwards, NULL when absent
     } rows[] = {
-        {"set", "X=1", 0, 0, "1"},
-        {"name in other case", "x=2", 0, 0, "2"},
-        {"value with =", "X=a=b", 0, 0, "a=b"},
-        {"no =", "X", -1, EINVAL, "a=b"},
+        {"set", "X=a=b", 0, 0, "a=b"},
         {"no name", "=1", -1, EINVAL, "a=b"},
         {"NULL", NULL, -1, EINVAL, "a=b"},
-        {"empty value removes", "X=", 0, 0, NULL},
     };
     for (const Row &r : rows) {
         errno = 0;

@@ -8,8 +8,9 @@
 #include "platform/os.h"
 #include "platform/status.h"
 
-/* Where the agent was started from: a removable or fixed drive, or a network drive. */
-enum { START_LOCAL = 2, START_NETWORK = 3 };
+/* Where the agent was started from: a removable or fixed drive, or a network drive. Held in
+ * int32_t fields and parameters, which also carry 0 for a start not yet classified. */
+typedef enum agent_start_mode { START_LOCAL = 2, START_NETWORK = 3 } agent_start_mode;
 
 /* The window caption of every message the agent shows. */
 #define AGENT_CAPTION "Vornex Client Software Agent"
@@ -165,18 +166,18 @@ truth_t agent_home_key_path(const char *home_name, char *key_path, truth_t short
 
 /* ---- The pass report ------------------------------------------------------------------- */
 
-/* How a pass ended, as the report names it. */
-enum {
+/* How a pass ended, as the report names it (held in agent_pass's int32_t result). */
+typedef enum agent_result {
     AGENT_RESULT_CURRENT = 1,   /* "current": nothing to do */
     AGENT_RESULT_INSTALLER = 2, /* "installer started" */
     AGENT_RESULT_MESSAGE = 3,   /* "message": a message box was shown */
     AGENT_RESULT_FAILED = 4     /* "failed": a check from the network failed, unseen */
-};
+} agent_result;
 
 /* What a pass tells its report. */
 typedef struct agent_pass {
-    int32_t start_mode; /* START_LOCAL or START_NETWORK (0 when unclassified: "local") */
-    int32_t result;     /* AGENT_RESULT_* */
+    int32_t start_mode; /* an agent_start_mode, or 0 when unclassified ("local") */
+    int32_t result;     /* an agent_result */
     status_t status;    /* the check's status (STATUS_OK when it passed) */
     int32_t message;    /* the number that chose the shown text (a status, or a launch result
                            below 32), or -1 when no message was shown */

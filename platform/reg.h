@@ -11,7 +11,12 @@
 /* A value buffer: up to 1024 bytes of data and a terminator. */
 #define REG_VALUE_CAP 1025
 
-enum { VALUE_CLASS_TEXT = 0, VALUE_CLASS_NUMBER = 1, VALUE_CLASS_LIST = 2 };
+/* What a registry value holds, as reg_query_value reports it in a uint16_t. */
+typedef enum reg_value_class {
+    VALUE_CLASS_TEXT = 0,
+    VALUE_CLASS_NUMBER = 1,
+    VALUE_CLASS_LIST = 2
+} reg_value_class;
 
 /* The status of a registry or network (mpr) error number: 0 -> STATUS_OK,
  * ERROR_FILE_NOT_FOUND -> STATUS_NOT_FOUND, ERROR_ACCESS_DENIED and ERROR_PRIVILEGE_NOT_HELD ->
@@ -59,7 +64,7 @@ status_t reg_read_value_typed(const char *machine, const char *root_name, const 
  * buf [out]: REG_VALUE_CAP bytes: up to 1024 data bytes; text classes get a terminator
  *   right after them, so binary data also reads as terminated text; numbers (4 bytes) and
  *   lists (terminated texts ended by an empty one) are as the platform returned them.
- * value_class [out]: VALUE_CLASS_NUMBER for REG_DWORD and REG_DWORD_BIG_ENDIAN,
+ * value_class [out]: a reg_value_class: VALUE_CLASS_NUMBER for REG_DWORD and REG_DWORD_BIG_ENDIAN,
  *   VALUE_CLASS_LIST for REG_MULTI_SZ, VALUE_CLASS_TEXT for every other type.
  * size [out]: the data bytes returned (a text's own terminator included).
  * expand [out]: 1 for REG_EXPAND_SZ (delivered unexpanded), else 0.

@@ -9,8 +9,9 @@
 namespace {
 
 /* Setting, removing and the refusal of a text without = are EnvironmentPortable's, on both
- * platforms; here the refusals the simulation alone is asked for. */
-TEST(SimEnvironment, PutenvRefusesNoNameAndNull)
+ * platforms; here the errno of each refusal (EINVAL, as Windows documents it; Wine's runtime
+ * leaves errno alone), which the simulation alone is held to. */
+TEST(SimEnvironment, PutenvRefusalsSetEinval)
 {
     ws_fresh();
     struct Row {
@@ -19,6 +20,7 @@ TEST(SimEnvironment, PutenvRefusesNoNameAndNull)
         const char *value; // X afterwards, NULL when absent
     } rows[] = {
         {"set", "X=a=b", 0, 0, "a=b"},
+        {"no =", "X", -1, EINVAL, "a=b"},
         {"no name", "=1", -1, EINVAL, "a=b"},
         {"NULL", NULL, -1, EINVAL, "a=b"},
     };

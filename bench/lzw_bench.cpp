@@ -151,15 +151,15 @@ std::string host(const std::string &name)
     return bench_host() + "/" + name;
 }
 
-status_t encode_file(const std::string &from, const std::string &to)
+status_t encode_file(const std::string &from, const std::string &to, uint32_t width = kWidth)
 {
-    lzw_encoder_state *st = lzw_encoder_state_create(kWidth);
+    lzw_encoder_state *st = lzw_encoder_state_create(width);
     bitfile *in = bitfile_open_read(from.c_str(), "", "", "", 0);
     bitfile *out = bitfile_open_write(to.c_str(), "", "", "", 1);
     status_t rc = STATUS_NO_MEMORY;
     if (st != NULL && in != NULL && out != NULL) {
         uint32_t budget = 0;
-        rc = lzw_encode(in, out, st, kWidth, &budget);
+        rc = lzw_encode(in, out, st, width, &budget);
     }
     if (!bitfile_close(out, 1) && rc == STATUS_OK)
         rc = STATUS_WRITE_ERROR;
@@ -321,7 +321,8 @@ BENCHMARK(BM_CompressDecode)->Apply(corpus_kinds);
 
 /* vx_bench --lzw-once MODE KIND HOSTDIR: one encode, decode or decompressing copy (or, with
  * MODE none, nothing) of a corpus file the parent made in HOSTDIR; prints the peak resident
- * set in KiB. */
+ * set in KiB. MODE encode16 encodes at the widest width into once16.lzw, which decode16 then
+ * decodes: the largest tables the codec makes. */
 int bench_lzw_once(int argc, char **argv)
 {
     if (argc != 5)
@@ -338,6 +339,10 @@ int bench_lzw_once(int argc, char **argv)
         rc = encode_file(win(plain_name(kind)), win("once.lzw"));
     else if (mode == "decode")
         rc = decode_file(win(packed_name(kind)), win("once.bin"));
+    else if (mode == "encode16")
+        rc = encode_file(win(plain_name(kind)), win("once16.lzw"), 16);
+    else if (mode == "decode16")
+        rc = decode_file(win("once16.lzw"), win("once.bin"));
     else if (mode == "copy")
         rc = decompress_copy(kind, win("once.bin"));
     else if (mode != "none")

@@ -29,7 +29,8 @@ static bitfile *bitfile_open(const char *root, const char *dir, const char *base
     bf->fill_position = 31;
     bf->byte_counter = 0;
     bf->accumulator = 0;
-    bf->last_index = 0;
+    /* No block read yet: the first fetch finds the buffer spent. */
+    bf->last_index = -1;
     bf->buffer_position = 0;
     for (n = 0; n <= 16; n++)
         bf->masks[n] = (uint16_t)((1u << n) - 1);

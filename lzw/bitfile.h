@@ -25,7 +25,8 @@ typedef struct bitfile {
     truth_t compressed_side;  /* holds the LZW stream; only bitfile_close looks at it */
     int32_t write_position;   /* writing: pending bits are 31 down to this + 1; 31: none */
     int32_t fill_position;    /* reading: unread bits are 31 down to this + 1 */
-    int32_t last_index;       /* reading: index of the last valid byte of the latest block */
+    int32_t last_index;       /* reading: index of the last valid byte of the latest block; -1
+                               * until a block read returns bytes */
     uint32_t buffer_size;
     uint32_t buffer_position; /* next byte to take (reading) or to fill (writing) */
 } bitfile;
@@ -89,8 +90,9 @@ static inline void bitfile_load_bits(bitfile *bf, const bitfile_bits *bits)
  * file or a read error, which this level does not tell apart). */
 static inline truth_t bitfile_read_byte(bitfile *bf, uint8_t *byte)
 {
-    /* A counter of 0 means nothing has been read since the open. */
-    if ((int32_t)bf->buffer_position > bf->last_index || bf->byte_counter == 0) {
+    /* The counter wraps after 4 GiB, so only the buffer's own indexes tell whether it is
+     * spent. */
+    if ((int32_t)bf->buffer_position > bf->last_index) {
         if (!bitfile_refill(bf))
             return 0;
     }

@@ -125,11 +125,9 @@ static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, u
     int width = t->code_width;
     const uint8_t *const ip_start = in->buffer + in->buffer_position;
     const uint8_t *ip = ip_start;
-    /* Bytes of the latest block not yet taken; until the first block read the buffer holds
-     * nothing. Eight are loaded at a time. */
-    const int64_t unread = in->byte_counter == 0
-                               ? 0
-                               : (int64_t)in->last_index + 1 - (int64_t)in->buffer_position;
+    /* Bytes of the latest block not yet taken (none until the first block read). Eight are
+     * loaded at a time. */
+    const int64_t unread = (int64_t)in->last_index + 1 - (int64_t)in->buffer_position;
     const uint8_t *const iend = unread > 0 ? ip + unread : ip;
     int bits = 31 - in->fill_position;
     /* Unread bits at the top, the bits of bytes not yet counted below them; the low bits of

@@ -71,9 +71,8 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
     /* The last code of the current width: the next add widens the codes. */
     uint32_t widen_at = width < LZW_MAX_WIDTH ? 1u << width : 0xFFFFFFFFu;
     const uint8_t *ip = in->buffer + in->buffer_position;
-    /* Past the last byte of the block; until the first block read the buffer holds
-     * nothing. */
-    const uint8_t *iend = in->byte_counter != 0 ? in->buffer + in->last_index + 1 : ip;
+    /* Past the last byte of the block (the position itself until the first block read). */
+    const uint8_t *iend = in->buffer + in->last_index + 1;
     const uint8_t *ip_mark = ip; /* bytes from here on are not yet counted */
     uint8_t *const op_start = out->buffer + out->buffer_position;
     uint8_t *op = op_start;
@@ -109,7 +108,7 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
             in->buffer_position += (uint32_t)(ip - ip_mark);
             ip_mark = ip;
             /* bitfile_read_byte's test for a block read. */
-            if ((int32_t)in->buffer_position > in->last_index || in->byte_counter == 0) {
+            if ((int32_t)in->buffer_position > in->last_index) {
                 if (!bitfile_refill(in)) {
                     /* The match ends with the input; the current byte stays its last. */
                     input_ended = 1;

@@ -32,6 +32,7 @@ static inline bitfile *fuzz_bitfile(FILE *stream, uint32_t buffer_size, truth_t 
     bf->compressed_side = compressed;
     bf->write_position = 31;
     bf->fill_position = 31;
+    bf->last_index = -1; // no block read yet
     for (int n = 0; n <= 16; n++)
         bf->masks[n] = (uint16_t)((1u << n) - 1);
     bf->buffer = (uint8_t *)mem_alloc(buffer_size);

@@ -46,8 +46,8 @@ TEST_F(ConcurrentRuns, EachRunMakesExactlyItsOwnOutput)
 
 const std::vector<std::string> SPLIT = {"split", "BIG.BIN", "--label", "SPLIT", "--volumes",
                                         "vols", "--volume-size", "5M", "--pieces", "3"};
-const std::vector<std::string> JOIN = {"join", "BIG.BIN", "--label", "DISK", "--volumes", "vols",
-                                       "-o", "JOINED.BIN"};
+const std::vector<std::string> JOIN = {"join", "BIG.BIN", "--expand", "--label", "DISK",
+                                       "--volumes", "vols", "-o", "JOINED.BIN"};
 
 /* A writer that keeps changing a file (appending, or writing one of its bytes again in place,
  * which changes only its write time) all the while vxpack reads it: the run fails with the reason and leaves no
@@ -71,20 +71,27 @@ TEST_F(ConcurrentRuns, AFileChangedWhileItIsReadGivesNoOutput)
         {"rewritten in place while split", SPLIT, "BIG.BIN", "vols/SPLIT1/1IG.BIN",
          "dd if=BIG.BIN bs=1 skip=5000 count=1 status=none | "
          "dd of=BIG.BIN bs=1 seek=5000 conv=notrunc status=none"},
-        {"a piece grown while joined", JOIN, "vols/DISK2/2IG.BIN", "JOINED.BIN",
-         "printf x >>vols/DISK2/2IG.BIN"},
-        {"the last piece cut while joined", JOIN, "vols/DISK3/0IG.BIN", "JOINED.BIN",
-         "truncate -s -1 vols/DISK3/0IG.BIN"},
+        {"a piece grown while joined", JOIN, "vols/DISK2/_2IG.BIN", "JOINED.BIN",
+         "printf x >>vols/DISK2/_2IG.BIN"},
+        {"the first piece cut while joined", JOIN, "vols/DISK1/_1IG.BIN", "JOINED.BIN",
+         "truncate -s -1 vols/DISK1/_1IG.BIN"},
     };
     spit(dir / "BIG.BIN", sample("noise", 12 << 20));
     fs::create_directories(dir / "vols");
-    ASSERT_EQ(run({"split", "BIG.BIN", "--label", "DISK", "--volumes", "vols", "--volume-size",
-                   "5M"}).code, 0);
+    /* The set joined: the compressed file's, which a join expands, so that it reads long
+     * enough for a writer to be sure to change a piece meanwhile. */
+    ASSERT_EQ(run({"compress", "BIG.BIN"}).code, 0);
+    ASSERT_EQ(run({"split", "_BIG.BIN", "--label", "DISK", "--volumes", "vols",
+                   "--volume-size", "8M"}).code, 0);
     for (const Row &r : rows) {
         SCOPED_TRACE(r.what);
         fs::remove(dir / r.output);
-        std::string script = "cd " + quote(dir.string()) + " && rm -f stop && (while [ ! -e stop ]; do " +
-                             r.change + "; done) & cd " + quote(dir.string()) + " && " +
+        /* vxpack starts once the writer is under way, so that a short run cannot end before
+         * the writer's first change. */
+        std::string script = "cd " + quote(dir.string()) +
+                             " && rm -f stop started || exit 1; (while [ ! -e stop ]; do " +
+                             r.change + "; : >started; done) & "
+                             "while [ ! -e started ]; do sleep 0.01; done; " +
                              quote(VXPACK_PROGRAM);
         for (const std::string &a : r.args)
             script += " " + quote(a);

@@ -42,10 +42,18 @@ status_t agent_read_server_timestamp(const char *shared_home, const char *client
 }
 
 static truth_t agent_clients_reached;
+/* Where the check keeps what it read for the pass's report, so that the report reads nothing
+ * twice; the pass owns the record (a static one would weigh on the program's file). */
+static agent_pass *agent_check_record;
 
 truth_t agent_reached_clients_dir(void)
 {
     return agent_clients_reached;
+}
+
+void agent_record_check(agent_pass *pass)
+{
+    agent_check_record = pass;
 }
 
 status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t *current)
@@ -59,6 +67,11 @@ status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t 
 
     *current = 0;
     agent_clients_reached = 0;
+    if (agent_check_record != NULL) {
+        agent_check_record->shared_home[0] = '\0';
+        agent_check_record->client_name[0] = '\0';
+        agent_check_record->server_stamp[0] = '\0';
+    }
     rc = agent_reconnect_shared_home();
     if (rc != STATUS_OK)
         return rc;
@@ -69,6 +82,10 @@ status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t 
 
     if (agent_read_home_values(local_home, shared_home, client_name) != STATUS_OK)
         return STATUS_NOT_FOUND;
+    if (agent_check_record != NULL) {
+        text_copy(agent_check_record->shared_home, shared_home, STORE_VALUE_CAP - 1);
+        text_copy(agent_check_record->client_name, client_name, STORE_VALUE_CAP - 1);
+    }
     if (start_mode == START_NETWORK && !text_contains(agent_dir, shared_home))
         return STATUS_NOT_FOUND;
 
@@ -78,6 +95,8 @@ status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t 
     /* Without the server's time stamp there is nothing to compare with. */
     if (rc != STATUS_OK)
         return rc;
+    if (agent_check_record != NULL)
+        text_copy(agent_check_record->server_stamp, server_stamp, STORE_VALUE_CAP - 1);
 
     rc = agent_get_local("TIMESTAMP", local_stamp, STORE_VALUE_CAP);
     if (rc != STATUS_OK)

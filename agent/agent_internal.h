@@ -30,5 +30,9 @@ truth_t agent_is_letter(char c);
 /* Whether the last agent_check_current connected the clients directory (and a report can be
  * written there). */
 truth_t agent_reached_clients_dir(void);
+/* Let the following agent_check_current calls keep what they read in pass [out] (NULL: keep
+ * nothing): SHARED_VORNEX_HOME, CLIENTNAME and the server's time stamp, each emptied when a
+ * check begins and left empty where it stopped before it. */
+void agent_record_check(agent_pass *pass);
 
 #endif

@@ -208,25 +208,33 @@ static void agent_show(const char *text)
 static void agent_finish(agent_pass *pass, int32_t result)
 {
     pass->result = result;
+    if (result == AGENT_RESULT_FAILED)
+        pass->text = agent_status_text(pass->status);
     if (agent_reached_clients_dir())
         (void)agent_write_report(pass);
+    /* Every pass ends here: the record on its stack is gone after it. */
+    agent_record_check(NULL);
 }
 
 int agent_run(int argc, char **argv)
 {
-    agent_pass pass = {0, 0, STATUS_OK, -1};
+    agent_pass pass;
     int32_t current = 0;
     int32_t launch_result = 0;
     const char *text;
     status_t rc;
 
+    memset(&pass, 0, sizeof pass);
+    pass.message = -1;
+    agent_record_check(&pass);
     agent_check_status = STATUS_OK;
     rc = agent_classify_start(agent_module_path, &pass.start_mode);
     if (rc == STATUS_OK)
         rc = agent_locate_installer(&current, pass.start_mode, agent_module_path);
     pass.status = rc != STATUS_OK ? rc : agent_check_status;
     if (rc != STATUS_OK) {
-        agent_show(agent_status_text(rc));
+        pass.text = agent_status_text(rc);
+        agent_show(pass.text);
         pass.message = rc;
         agent_finish(&pass, AGENT_RESULT_MESSAGE);
         return 0;
@@ -238,6 +246,7 @@ int agent_run(int argc, char **argv)
     text = agent_launch(agent_module_path, argc, argv, pass.start_mode, &launch_result);
     if (text != NULL) {
         agent_show(text);
+        pass.text = text;
         pass.message = launch_result;
         agent_finish(&pass, AGENT_RESULT_MESSAGE);
         return 0;

@@ -108,44 +108,61 @@ static truth_t agent_report_folder_fits(const char *folder)
            folder[0] != '\\' && folder[0] != '/' && !text_contains(folder, "..");
 }
 
-/* One section of the report; stops at the first value the store refuses. */
-static status_t agent_write_section(const char *report, const char *section,
-                                    const char *const *values)
-{
-    static const char *const keys[] = {"Time",         "Mode",     "Result", "Status",
-                                       "Message",      "Stamp",    "Server stamp",
-                                       "Computer",     "Agent"};
-    size_t i;
-    status_t rc;
+/* The keys and values of one section, as one profile call takes them: "key=value" entries,
+ * each ended by a NUL, and one NUL more. Room for every key and four values of the store's
+ * size; the other values are short. */
+#define AGENT_SECTION_CAP (4 * STORE_VALUE_CAP + 256)
 
-    for (i = 0; i < sizeof keys / sizeof keys[0]; i++) {
-        rc = store_set_value(keys[i], values[i], report, section, 0);
-        if (rc != STATUS_OK)
-            return rc;
+static const char *const agent_report_keys[] = {"Time",     "Mode",  "Result",
+                                                "Status",   "Message", "Stamp",
+                                                "Server stamp", "Computer", "Agent"};
+#define AGENT_REPORT_KEY_COUNT (sizeof agent_report_keys / sizeof agent_report_keys[0])
+
+/* The list into section [out] (AGENT_SECTION_CAP bytes); a key without a value is left out, as
+ * a key set empty has always been removed. False when it does not fit. */
+static truth_t agent_compose_section(char *section, const char *const *values)
+{
+    size_t used = 0;
+    size_t i;
+
+    for (i = 0; i < AGENT_REPORT_KEY_COUNT; i++) {
+        size_t key_len = strlen(agent_report_keys[i]);
+        size_t value_len = strlen(values[i]);
+        if (value_len == 0)
+            continue;
+        /* key, "=", value, its NUL, and the list's last NUL */
+        if (used + key_len + value_len + 3 > AGENT_SECTION_CAP)
+            return 0;
+        memcpy(section + used, agent_report_keys[i], key_len);
+        used += key_len;
+        section[used++] = '=';
+        memcpy(section + used, values[i], value_len);
+        used += value_len;
+        section[used++] = '\0';
     }
-    return STATUS_OK;
+    section[used] = '\0';
+    /* A list with no entry must still end in two NULs. */
+    if (used == 0)
+        section[1] = '\0';
+    return 1;
 }
 
-status_t agent_report_path(char *report)
+status_t agent_report_path(const char *shared_home, const char *client_name, char *report)
 {
     char settings[PATH_CAP];
     char folder[STORE_VALUE_CAP];
     char clients_dir[STORE_VALUE_CAP];
-    char client_name[STORE_VALUE_CAP];
     char dir[PATH_CAP];
     status_t rc;
 
-    rc = agent_home_settings_path(settings);
-    if (rc != STATUS_OK)
-        return rc;
+    if (!path_compose(settings, shared_home, "vxinst", "VCSM", "ini"))
+        return STATUS_INVALID_NAME;
     rc = agent_get("Folder", settings, "Reports", folder, STORE_VALUE_CAP);
     if (rc != STATUS_OK)
         return rc;
     if (!agent_report_folder_fits(folder))
         return STATUS_INVALID_NAME;
     rc = agent_get_local("CLIENTS_DIR", clients_dir, STORE_VALUE_CAP);
-    if (rc == STATUS_OK)
-        rc = agent_get_local("CLIENTNAME", client_name, STORE_VALUE_CAP);
     if (rc != STATUS_OK)
         return rc;
     if (!agent_report_name_fits(client_name))
@@ -156,22 +173,55 @@ status_t agent_report_path(char *report)
     return STATUS_OK;
 }
 
+status_t agent_log_failure(const agent_pass *pass)
+{
+    char status[12];
+    const char *strings[2];
+    HANDLE log;
+    BOOL logged;
+
+    agent_format_number(status, pass->status);
+    strings[0] = status;
+    strings[1] = pass->text != NULL ? pass->text : "";
+    log = RegisterEventSourceA(NULL, AGENT_CAPTION);
+    if (log == NULL)
+        return STATUS_FAILED;
+    logged = ReportEventA(log, EVENTLOG_ERROR_TYPE, 0, 0, NULL, 2, 0, strings, NULL);
+    (void)DeregisterEventSource(log);
+    return logged ? STATUS_OK : STATUS_FAILED;
+}
+
+/* Whether the home's settings switch reports on (a Folder is named) and ask for events too
+ * (EventLog=1): without reports nothing new is written, the event log included. */
+static truth_t agent_event_log_on(const char *shared_home)
+{
+    char settings[PATH_CAP];
+    char value[STORE_VALUE_CAP];
+
+    return path_compose(settings, shared_home, "vxinst", "VCSM", "ini") &&
+           agent_get("Folder", settings, "Reports", value, STORE_VALUE_CAP) == STATUS_OK &&
+           !text_is_empty(value) &&
+           agent_get("EventLog", settings, "Reports", value, STORE_VALUE_CAP) == STATUS_OK &&
+           text_equal(value, "1", STORE_VALUE_CAP);
+}
+
 status_t agent_write_report(const agent_pass *pass)
 {
+    char section[AGENT_SECTION_CAP];
     char report[PATH_CAP];
     char time[AGENT_TIME_CAP];
     char status[12];
     char message[12];
-    char shared_home[STORE_VALUE_CAP];
-    char client_name[STORE_VALUE_CAP];
     char stamp[STORE_VALUE_CAP];
-    char server_stamp[STORE_VALUE_CAP];
     char computer[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD computer_size = sizeof computer;
-    const char *values[9];
+    const char *values[AGENT_REPORT_KEY_COUNT];
+    truth_t failed = pass->result == AGENT_RESULT_MESSAGE || pass->result == AGENT_RESULT_FAILED;
     status_t rc;
 
-    rc = agent_report_path(report);
+    if (failed && agent_event_log_on(pass->shared_home))
+        (void)agent_log_failure(pass);
+    rc = agent_report_path(pass->shared_home, pass->client_name, report);
     if (rc != STATUS_OK)
         return rc;
 
@@ -183,10 +233,6 @@ status_t agent_write_report(const agent_pass *pass)
     /* What cannot be read is reported empty: the report tells what the pass saw. */
     if (agent_get_local("TIMESTAMP", stamp, STORE_VALUE_CAP) != STATUS_OK)
         stamp[0] = '\0';
-    if (agent_get_local("SHARED_VORNEX_HOME", shared_home, STORE_VALUE_CAP) != STATUS_OK ||
-        agent_get_local("CLIENTNAME", client_name, STORE_VALUE_CAP) != STATUS_OK ||
-        agent_read_server_timestamp(shared_home, client_name, server_stamp) != STATUS_OK)
-        server_stamp[0] = '\0';
     if (!GetComputerNameA(computer, &computer_size))
         computer[0] = '\0';
 
@@ -196,13 +242,15 @@ status_t agent_write_report(const agent_pass *pass)
     values[3] = status;
     values[4] = message;
     values[5] = stamp;
-    values[6] = server_stamp;
+    values[6] = pass->server_stamp;
     values[7] = computer;
     values[8] = AGENT_VERSION;
 
-    rc = agent_write_section(report, "Last pass", values);
-    if (rc == STATUS_OK &&
-        (pass->result == AGENT_RESULT_MESSAGE || pass->result == AGENT_RESULT_FAILED))
-        rc = agent_write_section(report, "Last failure", values);
-    return rc;
+    if (!agent_compose_section(section, values))
+        return STATUS_FAILED;
+    if (!WritePrivateProfileSectionA("Last pass", section, report))
+        return STATUS_WRITE_ERROR;
+    if (failed && !WritePrivateProfileSectionA("Last failure", section, report))
+        return STATUS_WRITE_ERROR;
+    return STATUS_OK;
 }

@@ -15,6 +15,9 @@ cmake --build build/native --target klagent-sim vxpack
 work=$(mktemp -d "${TMPDIR:-/tmp}/vx-office.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cp -R examples/office "$work/office"
+# The home switches reports on; git keeps no empty folder, so the report folder the
+# administrator made is made here.
+mkdir -p "$work/office/server/CLIENTS/REPORTS"
 sim="$root/build/native/tools/klagent-sim/klagent-sim"
 vxpack="$root/build/native/tools/vxpack/vxpack"
 

@@ -457,3 +457,63 @@ BOOL WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value)
              simi_num(ok));
     return ok;
 }
+
+/* Empty every section of that name and give the first (made at the file's end when missing)
+ * the list's "key=value" entries, each ended by a NUL, the list by one more; an entry without
+ * "=" is skipped. A null list deletes the section. One rewrite of the file, as one call. */
+static BOOL prof_put_section(const char *section, const char *keys, const char *file)
+{
+    int fault;
+    if (simi_fault(SIM_PROFILE, ERROR_ACCESS_DENIED, &fault)) {
+        simi_set_last_error((DWORD)fault);
+        return FALSE;
+    }
+    if (section == NULL) {
+        simi_set_last_error(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    prof_file f;
+    if (!prof_open(file, true, &f))
+        return FALSE;
+    if (keys == NULL) {
+        if (!prof_delete_section(&f, section))
+            return TRUE;
+    } else {
+        /* Every section of that name loses its keys (Wine's measured answer); the first
+         * takes the new ones. */
+        for (prof_section &same : f)
+            if (simi_same(same.name, prof_trim(section, true, true)))
+                same.keys.clear();
+        prof_section *s = prof_find_section(&f, section);
+        if (s == NULL) {
+            f.push_back(prof_section{prof_trim(section, true, false), {}});
+            s = &f.back();
+        }
+        for (const char *p = keys; *p != '\0'; p += strlen(p) + 1) {
+            const char *eq = strchr(p, '=');
+            if (eq == NULL)
+                continue;
+            s->keys.push_back(prof_key{prof_trim(std::string(p, (size_t)(eq - p)), true, true),
+                                       prof_trim(eq + 1, true, false), true});
+        }
+    }
+    DWORD error;
+    if (!simi_write_file(prof_path(file).c_str(), prof_format(f), &error)) {
+        simi_set_last_error(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR keys, LPCSTR file)
+{
+    BOOL ok = prof_put_section(section, keys, file);
+    std::string list;
+    for (const char *p = keys; p != NULL && *p != '\0'; p += strlen(p) + 1)
+        list += (list.empty() ? "" : "|") + std::string(p);
+    simi_log("WritePrivateProfileSectionA",
+             simi_q(section) + ", " + (keys != NULL ? simi_q(list.c_str()) : "NULL") + ", " +
+                 simi_q(file),
+             ok ? simi_num(ok) : simi_num(ok) + " error " + simi_num(GetLastError()));
+    return ok;
+}

@@ -206,6 +206,18 @@ struct sim_reg_call {
 };
 const std::vector<sim_reg_call> &sim_reg_calls(void);
 
+/* ---- The event log ---------------------------------------------------------------------------
+ * One log for the whole machine, appended to by ReportEventA; every source writes there. */
+struct sim_event {
+    std::string source; /* as given to RegisterEventSourceA */
+    WORD type;          /* EVENTLOG_ERROR_TYPE, ... */
+    WORD category;
+    DWORD id;
+    std::vector<std::string> strings;
+    DWORD data_size; /* bytes of raw data given */
+};
+const std::vector<sim_event> &sim_events(void);
+
 /* Every platform call: its name, arguments and result, in order, as the trace prints them. */
 struct sim_call {
     std::string name;
@@ -234,10 +246,11 @@ enum sim_family {
     SIM_DELETE,   /* DeleteFileA, crt_remove */
     SIM_REGISTRY, /* every Reg* call */
     SIM_NETWORK,  /* WNet* calls */
-    SIM_PROFILE,  /* Write(Private)ProfileStringA */
+    SIM_PROFILE,  /* Write(Private)ProfileStringA, WritePrivateProfileSectionA */
     SIM_DISK,     /* GetDiskFreeSpaceA */
     SIM_STAMPS,   /* GetFileTime, SetFileTime */
     SIM_VOLUME,   /* GetVolumeInformationA, SetVolumeLabelA */
+    SIM_EVENTLOG, /* RegisterEventSourceA, ReportEventA */
     SIM_FAMILY_COUNT
 };
 /* Fail the nth call of the family from now (1 = the next one); persistent: that one and every

@@ -121,6 +121,7 @@ typedef struct _SECURITY_DESCRIPTOR {
     void *Dacl;
 } SECURITY_DESCRIPTOR;
 typedef void *PSECURITY_DESCRIPTOR;
+typedef void *PSID;
 
 typedef struct _SECURITY_ATTRIBUTES {
     DWORD nLength;
@@ -246,6 +247,7 @@ typedef struct _NETRESOURCEA {
 #define ERROR_ALREADY_ASSIGNED 85L
 #define ERROR_INVALID_PASSWORD 86L
 #define ERROR_INVALID_PARAMETER 87L
+#define RPC_S_SERVER_UNAVAILABLE 1722L
 #define ERROR_DRIVE_LOCKED 108L
 #define ERROR_DISK_FULL 112L
 #define ERROR_INSUFFICIENT_BUFFER 122L
@@ -305,6 +307,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buf
                                LPCSTR file);
 BOOL WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
+BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR keys, LPCSTR file);
 
 /* kernel32: files and disks */
 BOOL DeleteFileA(LPCSTR path);
@@ -336,6 +339,14 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYT
                     DWORD size);
 LONG RegDeleteValueA(HKEY key, LPCSTR name);
 BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR sd, DWORD revision);
+#define EVENTLOG_SUCCESS 0x0000
+#define EVENTLOG_ERROR_TYPE 0x0001
+#define EVENTLOG_WARNING_TYPE 0x0002
+#define EVENTLOG_INFORMATION_TYPE 0x0004
+HANDLE RegisterEventSourceA(LPCSTR server, LPCSTR source);
+BOOL ReportEventA(HANDLE log, WORD type, WORD category, DWORD id, PSID user, WORD count,
+                  DWORD data_size, LPCSTR *strings, LPVOID data);
+BOOL DeregisterEventSource(HANDLE log);
 
 /* mpr */
 DWORD WNetGetConnectionA(LPCSTR local_name, LPSTR remote_name, LPDWORD length);

@@ -117,11 +117,16 @@ TEST_F(Reports, AMessageIsAFailureAndStaysOneAfterALaterSuccess)
     reports_on("REPORTS");
     run();
     EXPECT_EQ(outcome(), "current");
-    /* A key that an earlier pass removed comes back at its section's end. */
-    EXPECT_EQ(report(), "[Last pass]\r\nTime=2026-03-02 08:05:09\r\nMode=local\r\nResult=current\r\n"
-                        "Status=0\r\nStamp=3.2.2\r\nComputer=PC1-BOX\r\nAgent=1.0.0.0\r\n"
-                        "Server stamp=3.2.2\r\n" +
+    /* Each section is rewritten whole: its keys keep their order, the one without a value
+     * (Message) goes, and the other section stays as it was. */
+    EXPECT_EQ(report(), section("Last pass", "current", "0", "", "3.2.2") +
                             section("Last failure", "message", "27", "27", ""));
+    int section_writes = 0;
+    for (const auto &call : sim_calls()) {
+        EXPECT_NE(call.name, "WritePrivateProfileStringA") << call.args;
+        section_writes += call.name == "WritePrivateProfileSectionA";
+    }
+    EXPECT_EQ(section_writes, 1);
 }
 
 TEST_F(Reports, AHiddenFailureFromTheNetworkIsReportedAsFailed)
@@ -274,6 +279,102 @@ TEST_P(DamagedReports, NeverChangeThePass)
     EXPECT_EQ(files_below(clients + "/REPORTS"), "PC1.INI\n");
 }
 VX_ROWS(DamagedReports, DAMAGE_ROWS);
+
+/* The report takes the home's values from the check instead of reading them again. */
+TEST_F(Reports, ReadsTheHomeValuesNoMoreThanTheCheckDoes)
+{
+    auto reads_of = [](const char *name) {
+        int n = 0;
+        for (const auto &call : sim_reg_calls())
+            n += call.call == "RegQueryValueExA" && call.name == name;
+        return n;
+    };
+    reports_on("");
+    run();
+    int client_name_reads = reads_of("CLIENTNAME");
+    int home_reads = reads_of("SHARED_VORNEX_HOME");
+
+    next_run("reports off");
+    sim_set_local_time(2026, 3, 2, 8, 5, 9);
+    sim_set_computer_name("PC1-BOX");
+    reports_on("REPORTS");
+    std::filesystem::create_directories(clients + "/REPORTS");
+    run();
+    EXPECT_EQ(report(), section("Last pass", "current", "0", "", "3.2.2"));
+    EXPECT_EQ(reads_of("CLIENTNAME"), client_name_reads);
+    EXPECT_EQ(reads_of("SHARED_VORNEX_HOME"), home_reads);
+}
+
+/* ---- The Application event log ---------------------------------------------------------- */
+
+struct event_row {
+    const char *name;
+    const char *reports; /* the [Reports] section's lines */
+    const char *clients; /* the client list */
+    bool fail_register;  /* RegisterEventSourceA refuses */
+    std::string outcome;
+    std::vector<std::string> events; /* "status|text" */
+    bool report_written;
+};
+const event_row EVENT_ROWS[] = {
+    {"a failed pass logs one event", "Folder=REPORTS\r\nEventLog=1\r\n",
+     "[OTHER]\r\nTIMESTAMP=3.2.2\r\n", false, "box " + TEXT_27, {"27|" + TEXT_27}, true},
+    {"a current pass logs none", "Folder=REPORTS\r\nEventLog=1\r\n",
+     "[PC1]\r\nTIMESTAMP=3.2.2\r\n", false, "current", {}, true},
+    {"a started installer logs none", "Folder=REPORTS\r\nEventLog=1\r\n",
+     "[PC1]\r\nTIMESTAMP=3.2.3\r\n", false, CONFIGURE, {}, true},
+    {"EventLog=0 logs none", "Folder=REPORTS\r\nEventLog=0\r\n",
+     "[OTHER]\r\nTIMESTAMP=3.2.2\r\n", false, "box " + TEXT_27, {}, true},
+    {"without EventLog none", "Folder=REPORTS\r\n", "[OTHER]\r\nTIMESTAMP=3.2.2\r\n", false,
+     "box " + TEXT_27, {}, true},
+    {"reports off log none", "EventLog=1\r\n", "[OTHER]\r\nTIMESTAMP=3.2.2\r\n", false,
+     "box " + TEXT_27, {}, false},
+    {"a log that cannot be opened is ignored", "Folder=REPORTS\r\nEventLog=1\r\n",
+     "[OTHER]\r\nTIMESTAMP=3.2.2\r\n", true, "box " + TEXT_27, {}, true},
+    {"an unwritable report still logs", "Folder=NOSUCH\r\nEventLog=1\r\n",
+     "[OTHER]\r\nTIMESTAMP=3.2.2\r\n", false, "box " + TEXT_27, {"27|" + TEXT_27}, false},
+};
+class EventLog : public OfficeRows<event_row> {
+};
+TEST_P(EventLog, OnlyFailedPassesAreLogged)
+{
+    const event_row &r = GetParam();
+    std::filesystem::create_directories(clients + "/REPORTS");
+    put(apps + "/VORNEX/vxinst/VCSM.ini", SETTINGS + "[Reports]\r\n" + r.reports);
+    client_list(r.clients);
+    build({});
+    if (r.fail_register)
+        sim_fault(SIM_EVENTLOG, 1, true, ERROR_ACCESS_DENIED);
+    char tail[] = "";
+    EXPECT_EQ(WinMain((HINSTANCE)(uintptr_t)0x400000, NULL, tail, SW_SHOWNORMAL), 0);
+    EXPECT_EQ(outcome(), r.outcome);
+    std::vector<std::string> events;
+    for (const sim_event &e : sim_events()) {
+        EXPECT_EQ(e.source, "Vornex Client Software Agent");
+        EXPECT_EQ(e.type, EVENTLOG_ERROR_TYPE);
+        ASSERT_EQ(e.strings.size(), 2u);
+        events.push_back(e.strings[0] + "|" + e.strings[1]);
+    }
+    EXPECT_EQ(events, r.events);
+    EXPECT_EQ(files_below(clients + "/REPORTS"), r.report_written ? "PC1.INI\n" : "");
+    if (r.fail_register) {
+        EXPECT_EQ(sim_fault_fired(SIM_EVENTLOG), 1u);
+    }
+}
+VX_ROWS(EventLog, EVENT_ROWS);
+
+TEST_F(Reports, AHiddenFailureLogsTheTextItWouldHaveShown)
+{
+    module = "S:\\VORNEX\\KLAGENT.EXE";
+    put(apps + "/VORNEX/vxinst.exe", read_host(apps + "/VORNEX/bin/vxinst.exe"));
+    put(apps + "/VORNEX/vxinst/VCSM.ini",
+        SETTINGS + "[Reports]\r\nFolder=REPORTS\r\nEventLog=1\r\n");
+    client_list("[OTHER]\r\nTIMESTAMP=3.2.2\r\n");
+    run();
+    EXPECT_EQ(outcome(), "exec S:\\VORNEX\\vxinst.exe /bootstrap");
+    ASSERT_EQ(sim_events().size(), 1u);
+    EXPECT_EQ(sim_events()[0].strings, (std::vector<std::string>{"27", TEXT_27}));
+}
 
 TEST(AgentLocalTime, IsZeroPadded)
 {

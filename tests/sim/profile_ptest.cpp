@@ -311,6 +311,59 @@ TEST_F(ProfileConformance, RefusedWrites)
     crt_chmod(file.c_str(), CRT_S_IREAD | CRT_S_IWRITE);
 }
 
+TEST_F(ProfileConformance, ASectionIsReplacedWhole)
+{
+    struct Row {
+        const char *what, *before, *sec;
+        std::string keys; // entries with their NULs, and the list's last one
+        const char *after;
+    } rows[] = {
+        {"new file", NULL, "S", std::string("A=1\0B=2\0\0", 9), "[S]\r\nA=1\r\nB=2\r\n"},
+        {"keys replaced, order of the list", "[S]\r\nB=old\r\nC=gone\r\n[T]\r\nX=1\r\n", "s",
+         std::string("A=1\0B=2\0\0", 9), "[S]\r\nA=1\r\nB=2\r\n[T]\r\nX=1\r\n"},
+        {"new section at the end", "[T]\r\nX=1\r\n", "S", std::string("A=1\0\0", 5),
+         "[T]\r\nX=1\r\n[S]\r\nA=1\r\n"},
+        {"an empty list empties the section", "[S]\r\nA=1\r\n[T]\r\nX=1\r\n", "S",
+         std::string("\0\0", 2), "[S]\r\n[T]\r\nX=1\r\n"},
+        {"a later duplicate section is emptied too", "[S]\r\nA=1\r\n[s]\r\nA=2\r\n", "S",
+         std::string("B=3\0\0", 5), "[S]\r\nB=3\r\n[s]\r\n"},
+        {"damaged lines of the section go", "[S]\r\n\x01\x02junk\r\nA=1\r\n", "S",
+         std::string("A=2\0\0", 5), "[S]\r\nA=2\r\n"},
+    };
+    for (const Row &r : rows) {
+        crt_remove(file.c_str());
+        if (r.before != NULL) {
+            ASSERT_TRUE(ws_write_file(file, r.before)) << r.what;
+        }
+        EXPECT_TRUE(WritePrivateProfileSectionA(r.sec, r.keys.data(), file.c_str())) << r.what;
+        EXPECT_EQ(r.after, bytes()) << r.what;
+    }
+}
+
+TEST_F(ProfileConformance, RefusedSectionWrites)
+{
+    ASSERT_TRUE(ws_write_file(file, "[S]\r\nA=old\r\n"));
+    ASSERT_EQ(0, crt_chmod(file.c_str(), CRT_S_IREAD));
+    const std::string keys("A=1\0\0", 5);
+    struct Row {
+        const char *what;
+        std::string file;
+        DWORD error;
+    } rows[] = {
+        {"read-only file", file, ERROR_ACCESS_DENIED},
+        {"missing directory", ws_join(dir, "nodir\\x.ini"), ERROR_PATH_NOT_FOUND},
+        {"a directory", dir, ERROR_ACCESS_DENIED},
+    };
+    for (const Row &r : rows) {
+        SetLastError(0xDEAD);
+        EXPECT_FALSE(WritePrivateProfileSectionA("S", keys.data(), r.file.c_str())) << r.what;
+        EXPECT_EQ(r.error, GetLastError()) << r.what;
+    }
+    EXPECT_EQ("[S]\r\nA=old\r\n", bytes());
+    EXPECT_FALSE(ws_file_exists(ws_join(dir, "nodir")));
+    crt_chmod(file.c_str(), CRT_S_IREAD | CRT_S_IWRITE);
+}
+
 TEST_F(ProfileConformance, WinIniIsTheProfile)
 {
     // WIN.INI is shared with the rest of the system: a section of our own, removed at the end.

@@ -66,6 +66,9 @@ void ExampleOffice::SetUp()
 {
     office = fs::path(sim_make_temp_dir()) / "office";
     fs::copy(SOURCE_ROOT / "examples" / "office", office, fs::copy_options::recursive);
+    /* The home switches reports on; git keeps no empty folder, so the report folder is made
+     * here as scripts/run-example.sh makes it. */
+    fs::create_directories(office / "server" / "CLIENTS" / "REPORTS");
 }
 
 void ExampleOffice::TearDown()

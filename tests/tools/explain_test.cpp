@@ -110,10 +110,58 @@ TEST_F(Explain, NamesTheMissingSettingBehindTheMessage)
     ASSERT_EQ(res.code, 0) << res.err;
     std::vector<std::string> lines = why(res.out);
     ASSERT_FALSE(lines.empty()) << res.out;
-    EXPECT_NE(lines.back().find("\", because TIMESTAMP is missing from the workstation's "
-                                "registry (HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX)."),
+    /* The message is the pass's last word; only what became of its report may follow. */
+    size_t last = lines.size() - 1;
+    while (last > 0 && (lines[last].rfind("The pass report", 0) == 0 ||
+                        lines[last].rfind("Reports are switched on", 0) == 0))
+        last--;
+    EXPECT_NE(lines[last].find("\", because TIMESTAMP is missing from the workstation's "
+                               "registry (HKEY_LOCAL_MACHINE\\SOFTWARE\\VORNEX)."),
               std::string::npos)
         << joined(lines);
+}
+
+/* Why a report was or was not written, and the report and events in the pass's output. */
+TEST_F(Explain, SaysWhatBecameOfTheReport)
+{
+    const fs::path settings = office / "server" / "APPS" / "VORNEX" / "vxinst" / "VCSM.ini";
+    const std::string home = office_slurp(settings);
+    struct row {
+        const char *what;
+        const char *client;
+        std::string reports; /* replaces the home's [Reports] section */
+        bool folder;         /* CLIENTS\REPORTS exists */
+        std::string said;
+        std::string shown; /* a line of the output before "why:" */
+    } rows[] = {
+        {"written", "visitor", "[Reports]\r\nFolder=REPORTS\r\nEventLog=1\r\n", true,
+         "The pass report was written to z:\\REPORTS\\VISITOR.INI, sections Last pass and Last "
+         "failure.",
+         "event logged: Application, source \"Vornex Client Software Agent\", error 0: 27 | The "
+         "Vornex Client Software Agent has determined"},
+        {"no folder", "reception", "[Reports]\r\nFolder=REPORTS\r\n", false,
+         "The pass report could not be written to z:\\REPORTS\\RECEPTION.INI (writing its "
+         "section Last pass was refused: the folder does not exist (the agent never makes it)); "
+         "it was dropped and the pass is unchanged.",
+         "client is current: nothing started, nothing shown"},
+        {"a folder outside", "reception", "[Reports]\r\nFolder=..\\UP\r\n", true,
+         "No pass report was written: the folder \"..\\UP\" would leave the clients directory, "
+         "or the client's name cannot be a file name (a character Windows forbids, a device "
+         "name such as CON, too long), or the path is too long.",
+         "client is current: nothing started, nothing shown"},
+    };
+    for (const row &r : rows) {
+        fs::remove_all(office / "server" / "CLIENTS" / "REPORTS");
+        if (r.folder)
+            fs::create_directories(office / "server" / "CLIENTS" / "REPORTS");
+        office_write(settings, home.substr(0, home.find("[Reports]")) + r.reports);
+        office_run res = office_klagent_sim({world(r.client), "--explain", "--no-save"});
+        ASSERT_EQ(res.code, 0) << r.what << ": " << res.err;
+        std::vector<std::string> lines = why(res.out);
+        EXPECT_TRUE(says(lines, r.said)) << r.what << "\n" << joined(lines);
+        EXPECT_NE(res.out.substr(0, res.out.find("why:")).find(r.shown), std::string::npos)
+            << r.what << "\n" << res.out;
+    }
 }
 
 /* klagent-sim's own options count wherever they stand; the rest goes to the agent. */

@@ -113,8 +113,17 @@ public:
         }
         /* The report comes after the outcome and changes nothing: only its writes count. */
         if (reporting_) {
-            if (c.name == "WritePrivateProfileStringA" && q.size() >= 4)
-                report_write(q[0], q[3], rc);
+            if (c.name == "WritePrivateProfileSectionA" && q.size() >= 3)
+                report_write(q[0], q[2], rc, c.result);
+            else if (c.name == "RegQueryValueExA" && !q.empty() && q[0] == "TIMESTAMP")
+                report_reached_ = true;
+            else if (c.name == "RegisterEventSourceA" && rc == 0)
+                say("The failure could not be logged: the event log refused its source "
+                    "(the pass is unchanged).");
+            else if (c.name == "ReportEventA")
+                say(rc != 0 ? "The failure was logged to the Application event log."
+                            : "The event log refused the failure's event (the pass is "
+                              "unchanged).");
             return;
         }
         if (c.name == "GetModuleFileNameA") {
@@ -172,10 +181,13 @@ public:
         else if (!report_file_.empty())
             say("The pass report was written to " + report_file_ + ", section" +
                 (report_sections_.size() > 1 ? "s " : " ") + join(report_sections_) + ".");
-        else
+        else if (!report_reached_)
             say("No pass report was written: the folder \"" + report_folder_ +
                 "\" would leave the clients directory, or the client's name cannot be a file "
-                "name, or the path is too long.");
+                "name (a character Windows forbids, a device name such as CON, too long), or "
+                "the path is too long.");
+        else
+            say("No pass report was written: its keys and values did not fit.");
     }
 
 private:
@@ -329,8 +341,26 @@ private:
     }
 
     /* Reports switched off say nothing: the pass is told as it always was. */
+    static std::string write_error_text(long error)
+    {
+        switch (error) {
+        case 0:
+            return "";
+        case ERROR_PATH_NOT_FOUND:
+            return ": the folder does not exist (the agent never makes it)";
+        case ERROR_ACCESS_DENIED:
+            return ": access is denied (a read-only file, or no write access to the folder)";
+        case 112:
+            return ": the disk is full";
+        default:
+            return ", error " + std::to_string(error);
+        }
+    }
+
     void report_folder(const std::string &settings, long n, const std::vector<std::string> &r)
     {
+        if (reporting_)
+            return;
         if (n <= 0)
             return;
         reporting_ = true;
@@ -339,12 +369,16 @@ private:
             report_folder_ + "\").");
     }
 
-    void report_write(const std::string &section, const std::string &file, long ok)
+    void report_write(const std::string &section, const std::string &file, long ok,
+                      const std::string &result)
     {
         report_file_ = file;
         if (!ok) {
+            size_t at = result.find("error ");
+            long error = at == std::string::npos ? 0 : strtol(result.c_str() + at + 6, NULL, 10);
             if (report_refused_.empty())
-                report_refused_ = "writing its section " + section + " was refused";
+                report_refused_ = "writing its section " + section + " was refused" +
+                                  write_error_text(error);
             return;
         }
         if (report_sections_.empty() || report_sections_.back() != section)
@@ -360,6 +394,7 @@ private:
     }
 
     bool reporting_ = false;
+    bool report_reached_ = false; /* the report got past its path to reading its values */
     std::string report_folder_, report_file_, report_refused_;
     std::vector<std::string> report_sections_;
 
@@ -381,6 +416,22 @@ std::vector<std::string> explain_pass(const std::vector<sim_call> &calls)
         n.call(c);
     n.finish();
     return n.lines;
+}
+
+std::vector<std::string> reports_written(const std::vector<sim_call> &calls)
+{
+    std::vector<std::string> files;
+    for (const sim_call &c : calls) {
+        std::vector<std::string> q = quoted(c.args);
+        if (c.name != "WritePrivateProfileSectionA" || q.size() < 3 || result_number(c.result) == 0)
+            continue;
+        bool seen = false;
+        for (const std::string &f : files)
+            seen = seen || f == q[2];
+        if (!seen)
+            files.push_back(q[2]);
+    }
+    return files;
 }
 
 } // namespace ksim

@@ -16,6 +16,9 @@ namespace ksim {
  * before the simulation is reset). */
 std::vector<std::string> explain_pass(const std::vector<sim_call> &calls);
 
+/* The report files a pass wrote (its successful section writes), each once, in order. */
+std::vector<std::string> reports_written(const std::vector<sim_call> &calls);
+
 } // namespace ksim
 
 #endif

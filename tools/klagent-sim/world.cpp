@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <fstream>
 
 #include "savefiles.h"
 #include "textfile.h"
@@ -114,6 +115,30 @@ void report_outcome(FILE *out)
         fprintf(out, "message box \"%s\":\n  %s\n", b.caption.c_str(), b.text.c_str());
     if (execs.empty() && boxes.empty())
         fprintf(out, "client is current: nothing started, nothing shown\n");
+}
+
+/* The pass report as the pass left it, and the events it logged: what an administrator would
+ * find on the clients share and in the Application log. */
+void report_written(FILE *out)
+{
+    for (const std::string &file : reports_written(sim_calls())) {
+        fprintf(out, "report written: %s\n", file.c_str());
+        std::ifstream in(sim_host_path(file.c_str()), std::ios::binary);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            fprintf(out, "  %s\n", line.c_str());
+        }
+    }
+    for (const sim_event &e : sim_events()) {
+        std::string strings;
+        for (const std::string &s : e.strings)
+            strings += (strings.empty() ? "" : " | ") + s;
+        fprintf(out, "event logged: Application, source \"%s\", %s %lu: %s\n", e.source.c_str(),
+                e.type == EVENTLOG_ERROR_TYPE ? "error" : "event", (unsigned long)e.id,
+                strings.c_str());
+    }
 }
 
 /* On 64-bit Windows the 32-bit agent finds HKEY_LOCAL_MACHINE\SOFTWARE\X at
@@ -282,6 +307,7 @@ int ksim_run(const std::vector<std::string> &args, FILE *out, FILE *err)
     snapshot after = take_snapshot(w);
 
     report_outcome(out);
+    report_written(out);
     report_views(w, out);
     if (c.explain) {
         fprintf(out, "why:\n");

@@ -9,8 +9,9 @@
 #include "platform/status.h"
 #include "stores/store.h"
 
-/* Where the agent was started from: a removable or fixed drive, or a network drive. */
-enum { START_LOCAL = 2, START_NETWORK = 3 };
+/* Where the agent was started from: a removable or fixed drive, or a network drive. Held in
+ * int32_t fields and parameters, which also carry 0 for a start not yet classified. */
+typedef enum agent_start_mode { START_LOCAL = 2, START_NETWORK = 3 } agent_start_mode;
 
 /* The window caption of every message the agent shows. */
 #define AGENT_CAPTION "Vornex Client Software Agent"
@@ -37,9 +38,9 @@ int agent_run(int argc, char **argv);
 /* Classify the drive of module_path [in,out], which is upper-cased in place first (also when
  * the classification then fails).
  * start_mode [out]: START_LOCAL for a removable or fixed drive, START_NETWORK for a remote one.
- *   0  classified;
- *   29 a drive of any other type (CD-ROM, RAM disk, unknown, no root), a path that does not
- *      begin with a drive root (\\server\share\...), or a null module_path.
+ *   STATUS_OK: classified;
+ *   STATUS_FAILED: a drive of any other type (CD-ROM, RAM disk, unknown, no root), a path that does
+ *       not begin with a drive root (\\server\share\...), or a null module_path.
  * start_mode is untouched after a failure. */
 status_t agent_classify_start(char *module_path, int32_t *start_mode);
 
@@ -51,9 +52,9 @@ status_t agent_classify_start(char *module_path, int32_t *start_mode);
  *   directory: from the network the agent's own directory, locally SHARED_VORNEX_HOME\bin as
  *   the local registry holds it after the check (which may have reconnected the home under
  *   another drive root).
- *   0  from the network always: a failed check only makes the client not current;
- *      locally, the check passed and module_path names the installer's directory;
- *   29 the agent's directory or SHARED_VORNEX_HOME\bin does not fit a path buffer;
+ *   STATUS_OK: from the network always: a failed check only makes the client not current; locally,
+ *       the check passed and module_path names the installer's directory;
+ *   STATUS_FAILED: the agent's directory or SHARED_VORNEX_HOME\bin does not fit a path buffer;
  *   locally, the check's status (agent_check_current) or that of reading SHARED_VORNEX_HOME.
  * After a failure module_path is untouched, and current is 0 unless the agent's directory did
  * not fit (the check was then not run and current is untouched). */
@@ -63,8 +64,9 @@ status_t agent_locate_installer(int32_t *current, int32_t start_mode, char *modu
  * error occured while spawning the executable." for a result it does not name. Never null. */
 const char *agent_launch_failure_text(UINT winexec_result);
 
-/* The text shown for a nonzero status [in]: 22, 27 and 29 have their own, every other status
- * "An unknown error has occured, please try again or contact Vornex Support". Never null. */
+/* The text shown for a nonzero status [in]: STATUS_NOT_FOUND, STATUS_ACCESS_DENIED and
+ * STATUS_FAILED have their own, every other status "An unknown error has occured, please try
+ * again or contact Vornex Support". Never null. */
 const char *agent_status_text(status_t status);
 
 /* ---- Registration and currency check ---------------------------------------------------- */
@@ -75,12 +77,13 @@ const char *agent_status_text(status_t status);
  *   SHARED_VORNEX_HOME (text_contains, case-folded).
  * start_mode [in]: START_LOCAL or START_NETWORK.
  * current [out]: set to 0 first; 1 when the two time stamps are equal (text_versions_equal).
- *   0  the time stamps were compared;
- *   22 VORNEX_HOME, SHARED_VORNEX_HOME or CLIENTNAME cannot be read; the network agent lies
- *      outside the shared home; the local TIMESTAMP is missing;
- *   27 neither of the server's client lists has a TIMESTAMP for the client;
+ *   STATUS_OK: the time stamps were compared;
+ *   STATUS_NOT_FOUND: VORNEX_HOME, SHARED_VORNEX_HOME or CLIENTNAME cannot be read; the network
+ *       agent lies outside the shared home; the local TIMESTAMP is missing;
+ *   STATUS_ACCESS_DENIED: neither of the server's client lists has a TIMESTAMP for the client;
  *   the status of agent_reconnect_shared_home or agent_connect_clients_dir, unchanged;
- *   the other statuses of agent_read_server_timestamp (29, 23, CLIENTS_DIR's lookup) and of
+ *   the other statuses of agent_read_server_timestamp (STATUS_FAILED,
+ *   STATUS_INVALID_NAME, CLIENTS_DIR's lookup) and of
  *   reading the local TIMESTAMP: nothing is compared then.
  * Registry values written by the reconnection stay written after a later failure. */
 status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t *current);
@@ -88,18 +91,18 @@ status_t agent_check_current(const char *agent_dir, int32_t start_mode, int32_t 
 /* Read VORNEX_HOME, SHARED_VORNEX_HOME and CLIENTNAME, in this order, from the local registry.
  * local_home, shared_home, client_name [out]: STORE_VALUE_CAP bytes each; all three are
  *   emptied first.
- *   0  all three read (a value may be empty);
- *   6  a value cannot be read: the reads stop there, the values after it stay empty and the
- *      one that failed holds no value to be used. */
+ *   STATUS_OK: all three read (a value may be empty);
+ *   STATUS_VALUE_ABSENT: a value cannot be read: the reads stop there, the values after it stay
+ *       empty and the one that failed holds no value to be used. */
 status_t agent_read_home_values(char *local_home, char *shared_home, char *client_name);
 
 /* The server's time stamp of a client: TIMESTAMP in the client's section of the client list
  * (shared_home\vxinst\clients.ini), else of the new-client list (CLIENTS_DIR\newclnts.ini).
  * shared_home, client_name [in]; timestamp [out]: STORE_VALUE_CAP bytes.
- *   0  found (in the first list that has a non-empty one);
- *   6  in neither list;
- *   23 a list's path does not fit a path buffer;
- *   29 the client list cannot be read for another reason;
+ *   STATUS_OK: found (in the first list that has a non-empty one);
+ *   STATUS_VALUE_ABSENT: in neither list;
+ *   STATUS_INVALID_NAME: a list's path does not fit a path buffer;
+ *   STATUS_FAILED: the client list cannot be read for another reason;
  *   the status of reading CLIENTS_DIR, or of the new-client list's lookup.
  * timestamp holds no value to be used after a failure. */
 status_t agent_read_server_timestamp(const char *shared_home, const char *client_name,
@@ -110,10 +113,11 @@ status_t agent_read_server_timestamp(const char *shared_home, const char *client
 /* When SHARED_VORNEX_HOME cannot be found (file_exists), connect its drive letter to
  * \\HOST_MACHINE\VORNEX_HOME_SHARE and store SHARED_VORNEX_HOME again under the connected
  * drive's root. A home that exists is left alone: nothing connected, nothing written.
- *   0  the home exists, or it was reconnected and stored;
- *   6  SHARED_VORNEX_HOME, or (to reconnect) HOST_MACHINE or VORNEX_HOME_SHARE, cannot be read;
- *   29 the home does not begin with a drive letter and a colon, \\host\share does not fit a
- *      path buffer, or the home under the new root does not fit a value buffer;
+ *   STATUS_OK: the home exists, or it was reconnected and stored;
+ *   STATUS_VALUE_ABSENT: SHARED_VORNEX_HOME, or (to reconnect) HOST_MACHINE or VORNEX_HOME_SHARE,
+ *       cannot be read;
+ *   STATUS_FAILED: the home does not begin with a drive letter and a colon, \\host\share does not
+ *       fit a path buffer, or the home under the new root does not fit a value buffer;
  *   the status of net_connect_share (the letter taken by another share included), or of
  *   store_set_value. SHARED_VORNEX_HOME is unchanged after a failure; a connection made
  *   before a failed store stays. */
@@ -123,23 +127,23 @@ status_t agent_reconnect_shared_home(void);
  * agent_find_home_key, value CLIENTS_DIR_SHARE), connect a drive to it on HOST_MACHINE (an
  * existing connection to it is reused, otherwise the first free letter from z down), and
  * store the drive's root as CLIENTS_DIR.
- *   0  connected and stored;
- *   6  HOST_MACHINE cannot be read from the local registry;
- *   29 \\host\share or the drive root does not fit a path buffer;
- *   the status of agent_read_home_settings, agent_find_home_key, reg_read_value (22 when the
- *   share's value is missing), net_connect_share or store_set_value.
+ *   STATUS_OK: connected and stored;
+ *   STATUS_VALUE_ABSENT: HOST_MACHINE cannot be read from the local registry;
+ *   STATUS_FAILED: \\host\share or the drive root does not fit a path buffer;
+ *   the status of agent_read_home_settings, agent_find_home_key, reg_read_value (STATUS_NOT_FOUND
+ *   when the share's value is missing), net_connect_share or store_set_value.
  * A connection made before a failed store stays. */
 status_t agent_connect_clients_dir(void);
 
 /* The server name (HOST_MACHINE) and the home name (BACKUP) from section [Vornex] of the
  * shared home's settings file, SHARED_VORNEX_HOME\vxinst\VCSM.ini.
  * server_name, home_name [out]: STORE_VALUE_CAP bytes each.
- *   0  both read;
- *   the status of reading SHARED_VORNEX_HOME (22 when missing);
- *   23 the settings file's path does not fit a path buffer;
- *   6  HOST_MACHINE or BACKUP missing or empty, or the file missing;
- *   29 a name that fills its value buffer (it may have been cut and would name another
- *      machine or key), or a server name too long for \\name in a path buffer.
+ *   STATUS_OK: both read;
+ *   the status of reading SHARED_VORNEX_HOME (STATUS_NOT_FOUND when missing);
+ *   STATUS_INVALID_NAME: the settings file's path does not fit a path buffer;
+ *   STATUS_VALUE_ABSENT: HOST_MACHINE or BACKUP missing or empty, or the file missing;
+ *   STATUS_FAILED: a name that fills its value buffer (it may have been cut and would name another
+ *       machine or key), or a server name too long for \\name in a path buffer.
  * Both outputs are untouched after a failure. */
 status_t agent_read_home_settings(char *server_name, char *home_name);
 
@@ -148,11 +152,11 @@ status_t agent_read_home_settings(char *server_name, char *home_name);
  * the key in which the home's VORNEX_HOME was found, SOFTWARE\VORNEX\VORNEX_HOMES\{home} or,
  * where that is missing, SOFTWARE\VORNEX_HOMES\{home}.
  * home_key_path [out]: PATH_CAP bytes.
- *   0  found;
+ *   STATUS_OK: found;
  *   the status of agent_read_home_settings;
- *   22 the main home, or the home in both places, is missing on the server;
- *   29 a key path does not fit a path buffer; the server cannot be reached;
- *   27 and the rest: the status of reg_read_value.
+ *   STATUS_NOT_FOUND: the main home, or the home in both places, is missing on the server;
+ *   STATUS_FAILED: a key path does not fit a path buffer; the server cannot be reached;
+ *   STATUS_ACCESS_DENIED and the rest: the status of reg_read_value.
  * home_key_path is untouched after a failure. */
 status_t agent_find_home_key(char *home_key_path);
 
@@ -163,19 +167,19 @@ truth_t agent_home_key_path(const char *home_name, char *key_path, truth_t short
 
 /* ---- The pass report ------------------------------------------------------------------- */
 
-/* How a pass ended, as the report names it. */
-enum {
+/* How a pass ended, as the report names it (held in agent_pass's int32_t result). */
+typedef enum agent_result {
     AGENT_RESULT_CURRENT = 1,   /* "current": nothing to do */
     AGENT_RESULT_INSTALLER = 2, /* "installer started" */
     AGENT_RESULT_MESSAGE = 3,   /* "message": a message box was shown */
     AGENT_RESULT_FAILED = 4     /* "failed": a check from the network failed, unseen */
-};
+} agent_result;
 
 /* What a pass tells its report. */
 typedef struct agent_pass {
-    int32_t start_mode; /* START_LOCAL or START_NETWORK (0 when unclassified: "local") */
-    int32_t result;     /* AGENT_RESULT_* */
-    status_t status;    /* the check's status (0 when it passed) */
+    int32_t start_mode; /* an agent_start_mode, or 0 when unclassified ("local") */
+    int32_t result;     /* an agent_result */
+    status_t status;    /* the check's status (STATUS_OK when it passed) */
     int32_t message;    /* the number that chose the shown text (a status, or a launch result
                            below 32), or -1 when no message was shown */
     const char *text;   /* the text shown, or for a hidden failure the text it would have had;
@@ -194,11 +198,12 @@ typedef struct agent_pass {
  * left out (and so removed from a section an earlier pass wrote). The folder is never made.
  * With EventLog=1 in [Reports] a message or a failure also goes to the Application event log
  * (agent_log_failure), whether or not the file could be written.
- *   0  written;
- *   6  no [Reports] Folder (reports are off), or a local value missing;
- *   23 an empty folder, one that would leave the clients directory, a client name that cannot
- *      be a file name (a character Windows forbids, a device name, too long), a path too long;
- *   29 a section's keys and values do not fit their buffer;
+ *   STATUS_OK: written;
+ *   STATUS_VALUE_ABSENT: no [Reports] Folder (reports are off), or a local value missing;
+ *   STATUS_INVALID_NAME: an empty folder, one that would leave the clients directory, a client
+ *       name that cannot be a file name (a character Windows forbids, a device name, too long), a
+ *       path too long;
+ *   STATUS_FAILED: a section's keys and values do not fit their buffer;
  *   the status of the first section write that failed (the second is not tried).
  * The caller drops every failure: a report never changes a pass. */
 status_t agent_write_report(const agent_pass *pass);

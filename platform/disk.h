@@ -8,17 +8,18 @@
 
 /* Each measures the drive whose root is the first character of path [in], a colon and a
  * backslash (C:\apps\x.dat and C: both measure C:\; the rest of the path is not looked at).
- * Statuses, for a drive that cannot be measured: 23 not a DOS disk, 56 drive locked, 51 disk
- * recalibration failed, 50 corrupt file, 29 for a null or empty path, a disk operation
+ * Statuses, for a drive that cannot be measured: STATUS_INVALID_NAME not a DOS disk,
+ * STATUS_DRIVE_LOCKED drive locked, STATUS_DISK_FAILED disk recalibration failed,
+ * STATUS_FILE_CORRUPT corrupt file, STATUS_FAILED for a null or empty path, a disk operation
  * failure and any other error (a missing drive, a drive without medium, a path that begins
  * with a backslash). The count is untouched after a failure. */
 
 /* count [out]: free clusters x sectors per cluster x bytes per sector; 4294967295 when the
- * free space does not fit 32 bits. 29 also for a null count. */
+ * free space does not fit 32 bits. STATUS_FAILED also for a null count. */
 status_t disk_free_bytes(const char *path, uint32_t *count);
 
-/* count [out]: sectors per cluster x bytes per sector. 29 also for a null count, and for a
- * drive that reports an empty cluster or one that does not fit 32 bits. */
+/* count [out]: sectors per cluster x bytes per sector. STATUS_FAILED also for a null count,
+ * and for a drive that reports an empty cluster or one that does not fit 32 bits. */
 status_t disk_cluster_bytes(const char *path, uint32_t *count);
 
 /* The space a file of size [in] bytes occupies on the drive: size raised to whole clusters

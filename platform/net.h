@@ -9,10 +9,10 @@
  * path [in]: a drive letter, a colon and optionally more path; only the first character names
  *   the drive, and what follows the first two is appended to the remote name.
  * remote [out]: a new heap text the caller releases with mem_free.
- * 0; 5 when a heap block cannot be had; 29 for a null or empty path, a letter that is not a
- * network connection (ERROR_NOT_CONNECTED, ERROR_BAD_DEVICE), a remote name longer than 65535
- * characters or a platform that asks for ever more room; other statuses as
- * status_from_win32_error. remote is untouched after a failure. */
+ * STATUS_OK; STATUS_NO_MEMORY when a heap block cannot be had; STATUS_FAILED for a null or empty
+ * path, a letter that is not a network connection (ERROR_NOT_CONNECTED, ERROR_BAD_DEVICE), a
+ * remote name longer than 65535 characters or a platform that asks for ever more room; other
+ * statuses as status_from_win32_error. remote is untouched after a failure. */
 status_t net_drive_remote_path(const char *path, char **remote);
 
 /* Reach \\host\share through a drive letter, reusing a connection that already leads there.
@@ -25,12 +25,12 @@ status_t net_drive_remote_path(const char *path, char **remote);
  * \\HOST\share\sub) is reused unchanged. Otherwise each candidate is connected in turn (not
  * remembered for later log-ons); a letter already assigned, or holding a remembered but
  * disconnected connection, moves on to the next candidate.
- * 0; 5 when a heap block cannot be had during the search (nothing is connected then); 29 for
- * a null or empty host or share, a null drive, a remote name \\host\share longer than 259
- * characters (never cut), the requested letter taken, all 24 letters taken, and the
- * platform's network errors (bad network path or name, no network); 27 when access to the
- * share is denied; other statuses as status_from_win32_error.
- * drive is untouched after a failure. */
+ * STATUS_OK; STATUS_NO_MEMORY when a heap block cannot be had during the search (nothing is
+ * connected then); STATUS_FAILED for a null or empty host or share, a null drive, a remote name
+ * \\host\share longer than 259 characters (never cut), the requested letter taken, all 24 letters
+ * taken, and the platform's network errors (bad network path or name, no network);
+ * STATUS_ACCESS_DENIED when access to the share is denied; other statuses as
+ * status_from_win32_error. drive is untouched after a failure. */
 status_t net_connect_share(const char *host, const char *share, char *drive);
 
 #endif

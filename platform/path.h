@@ -12,7 +12,8 @@
  * root ends in one, and between dir and the name unless dir ends in a backslash or a colon;
  * a dir of exactly "." adds nothing; a non-empty ext follows a full stop. The components may
  * live in out. True with out holding the path. False, with out emptied, when the path would not
- * fit PATH_CAP (a cut path names another file: callers fail, 23 for a file name, 29 otherwise),
+ * fit PATH_CAP (a cut path names another file: callers fail,
+ * STATUS_INVALID_NAME for a file name, STATUS_FAILED otherwise),
  * or, out untouched, when out is null. */
 truth_t path_compose(char *out, const char *root, const char *dir, const char *base,
                      const char *ext);

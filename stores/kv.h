@@ -14,9 +14,9 @@
  * the empty spec: no separator), *keep_key_blanks and *keep_value_blanks [out] whether spaces
  * and TABs count in keys and in values. Accepted: "" (NUL, keys kept, values not), c, " c"
  * (key blanks dropped), "c " (value blanks dropped), " c " (both dropped); a space also plays c.
- * 0; or 7 for any other spec, the outputs untouched. Null outputs are skipped. A separator that
- * no line can hold (CR, LF, Ctrl-Z) is accepted here: a read with it simply finds none, and
- * only a write must refuse it (kv_separator_writable). */
+ * STATUS_OK; or STATUS_BAD_FORMAT for any other spec, the outputs untouched. Null outputs are
+ * skipped. A separator that no line can hold (CR, LF, Ctrl-Z) is accepted here: a read with it
+ * simply finds none, and only a write must refuse it (kv_separator_writable). */
 status_t kv_parse_separator_spec(const char *spec, char *sep, truth_t *keep_key_blanks,
                                  truth_t *keep_value_blanks);
 
@@ -29,12 +29,13 @@ status_t kv_parse_separator_spec(const char *spec, char *sep, truth_t *keep_key_
  * a TAB not), each a buffer of cap bytes (cap >= 2); a field holds at most cap - 2 characters,
  * a raw copy cap - 1. raw may be null: no raw copy is kept, and then only the field's own
  * characters count against cap (a value behind any run of dropped blanks can be read).
- *   0  the field ended at a separator or before a line end;
- *   1  end of file (the field holds what came before it: a last line without line end);
- *   7  the field reached cap - 1 characters, or the raw copy would pass cap - 1, or cap < 2;
- *      both are then terminated inside their buffers but must not be used as the field;
- *   29 a read error (the field emptied), a failed push-back, or a null stream or field
- *      (nothing written).
+ *   STATUS_OK: the field ended at a separator or before a line end;
+ *   STATUS_END_OF_FILE: end of file (the field holds what came before it: a last line without line
+ *       end);
+ *   STATUS_BAD_FORMAT: the field reached cap - 1 characters, or the raw copy would pass cap - 1, or
+ *       cap < 2; both are then terminated inside their buffers but must not be used as the field;
+ *   STATUS_FAILED: a read error (the field emptied), a failed push-back, or a null stream or field
+ *       (nothing written).
  * Nothing is ever written past cap bytes. The stream is never closed or repositioned. */
 status_t kv_read_field(FILE *in, char sep, truth_t keep_blanks, char *field, uint16_t cap,
                        char *raw);
@@ -44,8 +45,9 @@ status_t kv_read_field(FILE *in, char sep, truth_t keep_blanks, char *field, uin
 truth_t kv_separator_writable(char sep);
 
 /* Write the line key, sep (unless NUL), value (unless null) and a line end to out [in,out], a
- * text stream, without blanks around the separator (a null key counts as empty). 0; or 21 when
- * a character cannot be written (the line may then be partly written) or out is null. */
+ * text stream, without blanks around the separator (a null key counts as empty). STATUS_OK; or
+ * STATUS_WRITE_ERROR when a character cannot be written (the line may then be partly written)
+ * or out is null. */
 status_t kv_write_line(FILE *out, const char *key, char sep, const char *value);
 
 #endif

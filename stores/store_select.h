@@ -56,10 +56,12 @@ store_family store_platform_family(const char *platform);
  *     platform name, set by the running system);
  *   otherwise a path (a "$" name too on the 16-bit family): a private profile file when its
  *     extension is "ini" in any case, else a key-value file; the parts of its split are in sel.
- * A path store whose base name is empty is selected all the same (get refuses it with 23).
- *   0  *sel written;
- *   29 the platform name is not accepted, or sel is null;
- *   23 a path store name of PATH_CAP characters or more (no file of the system can bear it).
+ * A path store whose base name is empty is selected all the same (get refuses it with
+ * STATUS_INVALID_NAME).
+ *   STATUS_OK: *sel written;
+ *   STATUS_FAILED: the platform name is not accepted, or sel is null;
+ *   STATUS_INVALID_NAME: a path store name of PATH_CAP characters or more (no file of the system
+ *       can bear it).
  * After a failure *sel is untouched. */
 status_t store_select(const char *store, const char *platform, store_selection *sel);
 
@@ -71,15 +73,17 @@ const char *store_profile_section(const char *section);
  * cap bytes: for STORE_KIND_PRODUCT_KEY "SOFTWARE\VORNEX", followed by a backslash and section
  * when use_subkey is set and section is neither null nor empty; for STORE_KIND_ENVIRONMENT the
  * environment's key (section ignored).
- *   0  buf holds the path;
- *   29 another kind, a null buf, or a path that does not fit cap (never cut: a cut path names
- *      another key); buf is then emptied when cap allows. */
+ *   STATUS_OK: buf holds the path;
+ *   STATUS_FAILED: another kind, a null buf, or a path that does not fit cap (never cut: a cut path
+ *       names another key); buf is then emptied when cap allows. */
 status_t store_registry_key_path(store_kind kind, const char *section, int32_t use_subkey,
                                  char *buf, uint16_t cap);
 
-/* The stores' registry table, for an error number returned by a Reg* call: 0 for
- * ERROR_SUCCESS, 22 file not found, 27 access denied, 21 write protect, 53 sharing violation,
- * 54 lock violation, 29 for any other (ERROR_MORE_DATA included). */
+/* The stores' registry table, for an error number returned by a Reg* call: STATUS_OK for
+ * ERROR_SUCCESS, STATUS_NOT_FOUND for ERROR_FILE_NOT_FOUND, STATUS_ACCESS_DENIED for
+ * ERROR_ACCESS_DENIED, STATUS_WRITE_ERROR for ERROR_WRITE_PROTECT, STATUS_SHARING_VIOLATION and
+ * STATUS_LOCK_VIOLATION for their namesakes, STATUS_FAILED for any other (ERROR_MORE_DATA
+ * included). */
 status_t store_status_from_registry_error(LONG error);
 
 #endif

@@ -79,11 +79,14 @@ TEST_F(FilePortable, DeleteReadOnlyMissingAndHeld)
     EXPECT_EQ(file_delete(dir_.c_str()), 27) << "a directory is not deleted";
     EXPECT_TRUE(ws_file_exists(dir_));
 
-    /* an open stream does not share delete access */
+    /* an open stream does not share delete access; the read-only attribute cleared for the
+     * attempt comes back */
+    ASSERT_EQ(crt_chmod(b_.c_str(), CRT_S_IREAD), 0);
     FILE *held = crt_fopen(b_.c_str(), "rb");
     ASSERT_NE(held, (FILE *)NULL);
-    EXPECT_EQ(file_delete(b_.c_str()), 53);
+    EXPECT_EQ(file_delete(b_.c_str()), STATUS_SHARING_VIOLATION);
     EXPECT_TRUE(ws_file_exists(b_));
+    EXPECT_NE(crt_access(b_.c_str(), 2), 0) << "still read-only";
     fclose(held);
     EXPECT_EQ(file_delete(b_.c_str()), 0);
     EXPECT_FALSE(ws_file_exists(b_));
@@ -141,6 +144,7 @@ TEST_F(FilePortable, AllocationSizeOnTheScratchDrive)
     EXPECT_EQ(disk_allocation_size(a_.c_str(), cluster - 1), cluster) << "one short";
     EXPECT_EQ(disk_allocation_size(a_.c_str(), cluster), cluster) << "exactly one";
     EXPECT_EQ(disk_allocation_size(a_.c_str(), cluster + 1), 2 * cluster) << "one over";
+    EXPECT_EQ(disk_allocation_size(a_.c_str(), 24 * cluster + 7), 25 * cluster) << "many";
     /* the drive is named by the first character only */
     std::string root = a_.substr(0, 2);
     EXPECT_EQ(disk_allocation_size(root.c_str(), cluster + 1), 2 * cluster) << root;

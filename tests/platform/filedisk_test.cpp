@@ -65,15 +65,6 @@ TEST_P(DeleteError, MapsItsRowAndKeepsTheFile)
 }
 VX_ROWS(DeleteError, DELETE_ROWS);
 
-TEST_F(FileDiskTest, DeleteOfAHeldFileIsASharingViolationAndKeepsItsProtection)
-{
-    ASSERT_EQ(crt_chmod(a_.c_str(), CRT_S_IREAD), 0);
-    sim_hold_open(a_.c_str());
-    EXPECT_EQ(file_delete(a_.c_str()), 53);
-    EXPECT_TRUE(ws_file_exists(a_));
-    EXPECT_NE(crt_access(a_.c_str(), 2), 0) << "still read-only";
-}
-
 struct copy_times_row {
     const char *name;
     unsigned nth; /* the open (1: the source's, 2: the target's) or stamp call that fails */
@@ -102,17 +93,6 @@ TEST_P(CopyTimesOpenFault, MapsItsRowAndLeavesNothingOpen)
     EXPECT_EQ(file_copy_times(a_.c_str(), b_.c_str()), row.status);
 }
 VX_ROWS(CopyTimesOpenFault, COPY_OPEN_ROWS);
-
-TEST_F(FileDiskTest, AllocationSizeRoundsUpToWholeClusters)
-{
-    sim_set_drive_geometry('C', 8, 512, 1000, 2000);
-    static const struct {
-        uint32_t size, expect;
-    } rows[] = {{0, 0}, {1, 4096}, {4096, 4096}, {4097, 8192}, {100000, 102400}};
-    for (const auto &row : rows)
-        EXPECT_EQ(disk_allocation_size(a_.c_str(), row.size), row.expect) << row.size;
-    EXPECT_EQ(disk_allocation_size("\\x", 4097), 4097u) << "an unmeasurable drive leaves it";
-}
 
 TEST_F(FileDiskTest, FreeAndClusterBytesTakeTheDriveFromTheFirstCharacter)
 {

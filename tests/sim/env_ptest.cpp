@@ -40,8 +40,9 @@ TEST(EnvironmentPortable, PutenvChangesBothCopiesTheSystemCallOnlyItsOwn)
     } rows[] = {
         {"_putenv sets both", "VX_PTEST_ENV=1", NULL, 0, "1", "1"},
         {"the name in another case", "vx_ptest_env=2", NULL, 0, "2", "2"},
-        {"SetEnvironmentVariableA: the system's copy only", NULL, "3", 1, "2", "3"},
-        {"no = is refused", "VX_PTEST_ENV", NULL, -1, "2", "3"},
+        {"a value that holds =", "VX_PTEST_ENV=a=b", NULL, 0, "a=b", "a=b"},
+        {"SetEnvironmentVariableA: the system's copy only", NULL, "3", 1, "a=b", "3"},
+        {"no = is refused", "VX_PTEST_ENV", NULL, -1, "a=b", "3"},
         {"an empty value removes from both", "VX_PTEST_ENV=", NULL, 0, "<unset>", "<unset>"},
         {"SetEnvironmentVariableA again", NULL, "4", 1, "<unset>", "4"},
         {"SetEnvironmentVariableA(NULL) removes", NULL, NULL, 1, "<unset>", "<unset>"},

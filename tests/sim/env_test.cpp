@@ -8,7 +8,10 @@
 
 namespace {
 
-TEST(SimEnvironment, PutenvSetsAndRemoves)
+/* Setting, removing and the refusal of a text without = are EnvironmentPortable's, on both
+ * platforms; here the errno of each refusal (EINVAL, as Windows documents it; Wine's runtime
+ * leaves errno alone), which the simulation alone is held to. */
+TEST(SimEnvironment, PutenvRefusalsSetEinval)
 {
     ws_fresh();
     struct Row {
@@ -16,13 +19,10 @@ TEST(SimEnvironment, PutenvSetsAndRemoves)
         int rc, err;
         const char *value; // X afterwards, NULL when absent
     } rows[] = {
-        {"set", "X=1", 0, 0, "1"},
-        {"name in other case", "x=2", 0, 0, "2"},
-        {"value with =", "X=a=b", 0, 0, "a=b"},
+        {"set", "X=a=b", 0, 0, "a=b"},
         {"no =", "X", -1, EINVAL, "a=b"},
         {"no name", "=1", -1, EINVAL, "a=b"},
         {"NULL", NULL, -1, EINVAL, "a=b"},
-        {"empty value removes", "X=", 0, 0, NULL},
     };
     for (const Row &r : rows) {
         errno = 0;

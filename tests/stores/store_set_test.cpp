@@ -112,13 +112,12 @@ TEST_F(StoreSetTest, RegistryErrorsGoThroughTheStoresTable)
     }
 }
 
-TEST_F(StoreSetTest, EnvironmentStoreUpdatesTheProcessTheRegistryAndTellsEveryWindow)
+/* That the process's two copies and the registry change is StoreEnvironmentPortable's, on both
+ * platforms; here what only the simulation sees: the broadcast, and Windows 95's refusal. */
+TEST_F(StoreSetTest, EnvironmentStoreTellsEveryWindowAndIsRefusedOnWindows95)
 {
     ASSERT_EQ(store_set_value("VXTOOLS", "C:\\vx", "$ENV", NULL, 0), STATUS_OK);
     std::string v;
-    EXPECT_TRUE(sim_env_get("VXTOOLS", &v));
-    EXPECT_EQ(v, "C:\\vx");
-    EXPECT_EQ(reg_value(kEnvironment, "VXTOOLS"), std::string("C:\\vx\0", 6));
     ASSERT_EQ(sim_broadcasts().size(), 1u);
     const sim_broadcast &b = sim_broadcasts()[0];
     EXPECT_EQ(b.window, HWND_BROADCAST);
@@ -129,8 +128,6 @@ TEST_F(StoreSetTest, EnvironmentStoreUpdatesTheProcessTheRegistryAndTellsEveryWi
     EXPECT_EQ(b.timeout_ms, 5000u);
 
     ASSERT_EQ(store_set_value("VXTOOLS", "", "$ENV", NULL, 0), STATUS_OK);
-    EXPECT_FALSE(sim_env_get("VXTOOLS", &v));
-    EXPECT_EQ(reg_value(kEnvironment, "VXTOOLS"), ABSENT);
     EXPECT_EQ(sim_broadcasts().size(), 2u) << "a delete is broadcast too";
 
     sim_set_version(VER_PLATFORM_WIN32_WINDOWS, 4, 0);

@@ -19,8 +19,8 @@ struct pack_output {
  * with *error when the folder has no free name or the file cannot be made. */
 bool output_begin(const std::string &final_path, pack_output *out, std::string *error);
 
-/* Put the temporary file in the final name's place, replacing a file there: 0, or the
- * status of the move (the temporary file is then removed). */
+/* Put the temporary file in the final name's place, replacing a file there: STATUS_OK, or
+ * the status of the move (the temporary file is then removed). */
 status_t output_commit(pack_output *out);
 
 /* Remove the temporary file after a failure; nothing under the final name is touched. */

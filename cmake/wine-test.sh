@@ -7,6 +7,10 @@
 #   sh wine-test.sh --remove DIR                   stop its Wine server and delete DIR
 #   sh wine-test.sh --restart DIR                  restart its Wine server, which reads the
 #                                                  drives afresh
+#   sh wine-test.sh --connect DIR LETTER SHARE FOLDER [LETTER SHARE FOLDER...]
+#                                                  connect each drive LETTER to \\HOST\SHARE,
+#                                                  served from FOLDER, and print HOST
+#   sh wine-test.sh --import DIR FILE.reg           import the settings of FILE.reg
 #
 # DIR is a scratch folder of its own (the prefix is DIR/pfx, Wine's home folder DIR). Besides
 # C:, the prefix has N:, a drive of type network (a local folder), so that a program can be
@@ -14,6 +18,13 @@
 # and F: are floppy drives: A: holds a medium (a folder) labelled "VXTEST 1" in its
 # .windows-label file, which Wine reads when its server starts; F: a medium without label; B:
 # none (its folder is missing).
+#
+# --connect makes network drives as they are after a log-on that connected them: Wine has no
+# network to connect a share over, but takes a drive whose link in dosdevices leads to
+# unc/HOST/SHARE, and which is typed network, for a connection to \\HOST\SHARE. HOST is the
+# prefix's own computer name, the one name whose registry Wine reaches "remotely". The server
+# restarts to read the drive types: nothing else may run in the prefix meanwhile. --import reads
+# a .reg file into the registry view that the 32-bit test programs see.
 #
 # CTest makes one prefix per test run (--create as a fixture's set-up, --remove as its
 # clean-up), so the slow prefix creation happens once, not once per test program. A run with
@@ -159,6 +170,55 @@ restart_server() {
     start_server "$work"
 }
 
+# The prefix's own computer name.
+computer_name() {
+    wine_env "$1" $WINE cmd /c echo %COMPUTERNAME% </dev/null | tr -d '\r\n'
+}
+
+connect_drives() {
+    work=$1
+    shift
+    [ -d "$work/pfx/drive_c" ] || die "no Wine prefix in $work"
+    wine_programs "$work"
+    host=$(computer_name "$work")
+    [ -n "$host" ] || die "the prefix in $work has no computer name"
+    devices=$work/pfx/dosdevices
+    while [ $# -ge 3 ]; do
+        letter=$(echo "$1" | tr 'A-Z' 'a-z')
+        share=$2
+        folder=$3
+        shift 3
+        case $letter in [a-z]) ;; *) die "not a drive letter: $letter" ;; esac
+        case $folder in /*) ;; *) die "the folder must be an absolute path: $folder" ;; esac
+        [ -d "$folder" ] || die "no such folder: $folder"
+        mkdir -p "$devices/unc/$host"
+        ln -sfn "$folder" "$devices/unc/$host/$share"
+        ln -sfn "unc/$host/$share" "$devices/$letter:"
+        [ -z "$OWNER" ] || chown -h "$OWNER" "$devices/unc" "$devices/unc/$host" \
+            "$devices/unc/$host/$share" "$devices/$letter:"
+        wine_env "$work" $WINE reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d network /f \
+            >/dev/null 2>&1 || die "could not make $letter: a network drive"
+    done
+    [ $# -eq 0 ] || die "usage: wine-test.sh --connect DIR LETTER SHARE FOLDER [...]"
+    restart_server "$work"
+    echo "$host"
+}
+
+# The file goes into the prefix's C: drive, where the user Wine runs as can read it.
+import_settings() {
+    work=$1
+    [ -d "$work/pfx/drive_c" ] || die "no Wine prefix in $work"
+    [ -f "$2" ] || die "no such file: $2"
+    wine_programs "$work"
+    cp "$2" "$work/pfx/drive_c/vximport.reg"
+    [ -z "$OWNER" ] || chown "$OWNER" "$work/pfx/drive_c/vximport.reg"
+    status=0
+    wine_env "$work" $WINE reg import 'C:\vximport.reg' /reg:32 </dev/null >/dev/null 2>&1 ||
+        status=$?
+    rm -f "$work/pfx/drive_c/vximport.reg"
+    [ $status = 0 ] || die "could not import $2 (status $status)"
+}
+
 remove_prefix() {
     work=$1
     if [ -d "$work/pfx" ]; then
@@ -209,7 +269,7 @@ run_in_prefix() {
     return $status
 }
 
-[ $# -ge 1 ] || die "usage: wine-test.sh [--prefix DIR] EXE [ARGS...] | --create DIR | --remove DIR | --restart DIR"
+[ $# -ge 1 ] || die "usage: wine-test.sh [--prefix DIR] EXE [ARGS...] | --create DIR | --remove DIR | --restart DIR | --connect DIR LETTER SHARE FOLDER... | --import DIR FILE"
 case $1 in
     --create)
         [ $# -eq 2 ] || die "usage: wine-test.sh --create DIR"
@@ -223,6 +283,15 @@ case $1 in
     --restart)
         [ $# -eq 2 ] || die "usage: wine-test.sh --restart DIR"
         restart_server "$2"
+        ;;
+    --connect)
+        [ $# -ge 5 ] || die "usage: wine-test.sh --connect DIR LETTER SHARE FOLDER [...]"
+        shift
+        connect_drives "$@"
+        ;;
+    --import)
+        [ $# -eq 3 ] || die "usage: wine-test.sh --import DIR FILE.reg"
+        import_settings "$2" "$3"
         ;;
     --prefix)
         [ $# -ge 3 ] || die "usage: wine-test.sh --prefix DIR EXE [ARGS...]"

@@ -8,7 +8,7 @@
 ROUTE is one of
     native    Wine's 32-bit loader runs: the tests run under Wine as they are
     qemu-exe  this machine cannot execute 32-bit programs, but the 64-bit Wine runs natively
-              and qemu-i386 stands in for the 32-bit loader: klagent.exe's runs only
+              and qemu-i386 stands in for the 32-bit loader: klagent.exe's two runs only
     qemu      the same with every Windows test (VX_WINE_EMULATION=all)
     skip      neither: the Windows tests cannot run here
 and SENTENCE is what the summary line says ("ran natively (i386)", ...). Anything else wrong
@@ -107,10 +107,12 @@ def main():
         print("skip\tskipped: %s and the emulated route lacks %s" % (cannot, missing))
         return 0
     if EMULATION == "all":
-        print("qemu\tran under qemu-i386 (%s; one run per test program)" % cannot)
+        print("qemu\tran under qemu-i386 (%s; one run per test program; klagent.exe's report "
+              "run needs Wine to run natively)" % cannot)
     else:
-        print("qemu-exe\tran under qemu-i386, klagent.exe's runs only (%s; the portable tests "
-              "hang under emulation, VX_WINE_EMULATION=all runs them too)" % cannot)
+        print("qemu-exe\tran under qemu-i386, klagent.exe's two runs only (%s; the portable tests "
+              "hang under emulation, VX_WINE_EMULATION=all runs them too; klagent.exe's report "
+              "run needs Wine to run natively)" % cannot)
     return 0
 
 

@@ -58,10 +58,10 @@ check "cannot execute, no emulator, no 64-bit Wine" 0 \
 check "cannot execute, no 64-bit Wine" 0 "^skip	skipped: $CANNOT and the emulated route lacks the 64-bit Wine" \
     VX_WINE_LOADER="$T/foreign" VX_QEMU_I386="$T/qemu" VX_WINE64_ROOT="$T/nowine64"
 check "cannot execute, emulated route at hand" 0 \
-    "^qemu-exe	ran under qemu-i386, klagent.exe's runs only \($CANNOT; the portable tests hang" \
+    "^qemu-exe	ran under qemu-i386, klagent.exe's two runs only \($CANNOT; the portable tests hang" \
     VX_WINE_LOADER="$T/foreign" VX_QEMU_I386="$T/qemu" VX_WINE64_ROOT="$T/wine64"
 check "cannot execute, emulated route for every test" 0 \
-    "^qemu	ran under qemu-i386 \($CANNOT; one run per test program\)$" \
+    "^qemu	ran under qemu-i386 \($CANNOT; one run per test program; klagent.exe's report run needs Wine to run natively\)$" \
     VX_WINE_LOADER="$T/foreign" VX_QEMU_I386="$T/qemu" VX_WINE64_ROOT="$T/wine64" \
     VX_WINE_EMULATION=all
 check "cannot execute, emulation set to something else" 0 \
@@ -110,7 +110,7 @@ if command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1; then
         "skip	skipped: $(echo "$CANNOT" | tr -d '\\') and the emulated route is switched off (VX_WINE_EMULATION=0)" \
         "exe_check exe_leaves_out_codec_and_volumes vxpack_exe_check " VX_WINE_LOADER="$T/foreign" VX_WINE_EMULATION=0
     configure "win32 configuration on the emulated route" \
-        "qemu-exe	ran under qemu-i386, klagent.exe's runs only ($(echo "$CANNOT" | tr -d '\\'); the portable tests hang under emulation, VX_WINE_EMULATION=all runs them too)" \
+        "qemu-exe	ran under qemu-i386, klagent.exe's two runs only ($(echo "$CANNOT" | tr -d '\\'); the portable tests hang under emulation, VX_WINE_EMULATION=all runs them too; klagent.exe's report run needs Wine to run natively)" \
         "exe_check exe_leaves_out_codec_and_volumes exe_run_under_wine vxpack_exe_check wine_prefix_create wine_prefix_remove " \
         VX_WINE_LOADER="$T/foreign" VX_QEMU_I386="$T/qemu" VX_WINE64_ROOT="$T/wine64"
     configure "win32 configuration with a broken Wine" \

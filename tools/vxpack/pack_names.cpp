@@ -104,7 +104,7 @@ bool names_exists(const std::string &path)
     return file_exists(path.c_str(), &exists) != STATUS_OK || exists;
 }
 
-bool names_read(const std::string &path, std::string *bytes)
+bool names_read(const std::string &path, std::string *bytes, size_t stop_after)
 {
     FILE *f = crt_fopen(path.c_str(), "rb");
     if (f == NULL)
@@ -112,7 +112,7 @@ bool names_read(const std::string &path, std::string *bytes)
     char buf[4096];
     size_t n;
     bytes->clear();
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+    while (bytes->size() <= stop_after && (n = fread(buf, 1, sizeof buf, f)) > 0)
         bytes->append(buf, n);
     bool ok = !ferror(f);
     fclose(f);

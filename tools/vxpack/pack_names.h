@@ -2,6 +2,7 @@
 #ifndef TOOLS_VXPACK_PACK_NAMES_H
 #define TOOLS_VXPACK_PACK_NAMES_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -52,8 +53,10 @@ std::string names_compressed(const std::string &name);
 bool names_exists(const std::string &path);
 
 /* The whole file at path [in] through the platform's C runtime (so names are found as Windows
- * finds them, letter case aside); false when it cannot be opened or read. */
-bool names_read(const std::string &path, std::string *bytes);
+ * finds them, letter case aside); false when it cannot be opened or read. With stop_after, the
+ * reading stops once more than that many bytes are in: enough to tell a file is too large
+ * without reading all of it. */
+bool names_read(const std::string &path, std::string *bytes, size_t stop_after = SIZE_MAX);
 
 /* Whether two Windows paths name the same file, compared as Windows compares names. */
 bool names_same(const std::string &a, const std::string &b);

@@ -5,6 +5,7 @@
 
 #include "check_ini.h"
 #include "pack_host.h"
+#include "pack_names.h"
 #include "pack_report.h"
 #include "report_time.h"
 #include "agent/agent.h"
@@ -29,22 +30,6 @@ std::string report_client_of(const std::string &file_name)
         return "";
     std::string client = file_name.substr(0, file_name.size() - 4);
     return agent_report_name_fits(client.c_str()) ? client : "";
-}
-
-/* At most REPORT_FILE_MAX + 1 bytes of the file: enough to tell it is too large. */
-static bool report_read_bounded(const std::string &path, std::string *bytes)
-{
-    FILE *f = crt_fopen(path.c_str(), "rb");
-    if (f == NULL)
-        return false;
-    char buf[4096];
-    size_t n;
-    bytes->clear();
-    while (bytes->size() <= REPORT_FILE_MAX && (n = fread(buf, 1, sizeof buf, f)) > 0)
-        bytes->append(buf, n);
-    bool ok = !ferror(f);
-    fclose(f);
-    return ok;
 }
 
 /* The first line longer than REPORT_LINE_MAX (1-based), or 0. */
@@ -172,7 +157,7 @@ bool report_read_folder(const std::string &folder_shown, const std::string &win_
                         "bytes; not read";
         } else {
             std::string bytes;
-            if (!report_read_bounded(win_folder + "\\" + e.name, &bytes))
+            if (!names_read(win_folder + "\\" + e.name, &bytes, REPORT_FILE_MAX))
                 f.problem = "cannot be read";
             else
                 report_judge(bytes, &f);

@@ -377,20 +377,8 @@ TEST_F(VxpackReport, CommandLineMistakesAreUsageErrors)
         {{"report", "clients", "--home", "home", "--stale", "+3"}, "--stale +3"},
         {{"report", "clients", "--home", "home", "--bogus"}, "--bogus"},
     };
-    for (const row &r : rows) {
-        std::string shown;
-        for (const std::string &a : r.args)
-            shown += a + " ";
-        SCOPED_TRACE(shown);
-        run_result u = run(r.args);
-        EXPECT_EQ(u.code, 2);
-        EXPECT_EQ(u.err.rfind("vxpack: ", 0), 0u) << u.err;
-        EXPECT_EQ(std::count(u.err.begin(), u.err.end(), '\n'), 1) << u.err;
-        EXPECT_NE(u.err.find(r.names), std::string::npos) << u.err;
-        EXPECT_NE(u.err.find("(vxpack report --help shows the usage)"), std::string::npos)
-            << u.err;
-        EXPECT_EQ(u.out, "");
-    }
+    for (const row &r : rows)
+        expect_usage_error(r.args, r.names, "vxpack report --help");
     setenv("VXPACK_NOW", "2026-02-30 00:00:00", 1);
     run_result bad_now = report();
     EXPECT_EQ(bad_now.code, 1);

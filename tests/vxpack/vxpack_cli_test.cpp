@@ -214,19 +214,8 @@ TEST_F(VxpackCli, CommandLineMistakesAreUsageErrors)
         {{"substitute", "IN", "OUT", "--set", "A"}, "--set A: give NAME=VALUE",
          "vxpack substitute --help"},
     };
-    for (const row &r : rows) {
-        std::string shown;
-        for (const std::string &a : r.args)
-            shown += a + " ";
-        SCOPED_TRACE(shown);
-        run_result u = run(r.args);
-        EXPECT_EQ(u.code, 2);
-        EXPECT_EQ(u.err.rfind("vxpack: ", 0), 0u) << u.err;
-        EXPECT_EQ(std::count(u.err.begin(), u.err.end(), '\n'), 1) << u.err;
-        EXPECT_NE(u.err.find(r.names), std::string::npos) << u.err;
-        EXPECT_NE(u.err.find("(" + r.help + " shows the usage)"), std::string::npos) << u.err;
-        EXPECT_EQ(u.out, "");
-    }
+    for (const row &r : rows)
+        expect_usage_error(r.args, r.names, r.help);
     run_result help = run({"compress", "--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("Usage: vxpack compress"), std::string::npos) << help.out;

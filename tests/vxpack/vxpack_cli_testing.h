@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -87,6 +88,24 @@ protected:
         fs::remove(dir / ".out");
         fs::remove(dir / ".err");
         return r;
+    }
+
+    /* A usage error: exit 2 and one "vxpack: " line that names what was wrong (names) and
+     * points to the help that shows the usage (help, such as "vxpack report --help"). */
+    void expect_usage_error(const std::vector<std::string> &args, const std::string &names,
+                            const std::string &help)
+    {
+        std::string shown;
+        for (const std::string &a : args)
+            shown += a + " ";
+        SCOPED_TRACE(shown);
+        run_result u = run(args);
+        EXPECT_EQ(u.code, 2);
+        EXPECT_EQ(u.err.rfind("vxpack: ", 0), 0u) << u.err;
+        EXPECT_EQ(std::count(u.err.begin(), u.err.end(), '\n'), 1) << u.err;
+        EXPECT_NE(u.err.find(names), std::string::npos) << u.err;
+        EXPECT_NE(u.err.find("(" + help + " shows the usage)"), std::string::npos) << u.err;
+        EXPECT_EQ(u.out, "");
     }
 
     /* No temporary file of vxpack's is left anywhere below the test's folder. */

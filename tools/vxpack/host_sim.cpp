@@ -16,6 +16,7 @@
 #include <iostream>
 
 #include "pack_interrupt.h"
+#include "pack_names.h"
 #include "platform/path.h"
 #include "platform/text.h"
 #include "sim/sim.h"
@@ -365,19 +366,10 @@ bool host_subfolder(const std::string &given, const std::string &relative, std::
     std::string path = given.empty() ? "." : given;
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
-    size_t at = 0;
-    while (at <= relative.size()) {
-        size_t end = relative.find_first_of("\\/", at);
-        if (end == std::string::npos)
-            end = relative.size();
-        std::string part = relative.substr(at, end - at);
-        at = end + 1;
-        if (part.empty())
-            continue;
-        if (part == "." || part == "..") {
-            *error = "the folder " + relative + " leaves the clients directory";
-            return false;
-        }
+    std::vector<std::string> parts;
+    if (!names_folder_parts(relative, &parts, error))
+        return false;
+    for (const std::string &part : parts) {
         std::string spelled = path + "/" + part;
         if (!host_is_dir(spelled)) {
             /* A Windows client asking the server for REPORTS is given reports. */

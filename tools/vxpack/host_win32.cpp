@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "pack_interrupt.h"
+#include "pack_names.h"
 #include "platform/os.h"
 #include "platform/path.h"
 
@@ -228,21 +229,11 @@ bool host_subfolder(const std::string &given, const std::string &relative, std::
     std::string path = given.empty() ? "." : given;
     while (path.size() > 1 && (path.back() == '\\' || path.back() == '/'))
         path.pop_back();
-    size_t at = 0;
-    while (at <= relative.size()) {
-        size_t end = relative.find_first_of("\\/", at);
-        if (end == std::string::npos)
-            end = relative.size();
-        std::string part = relative.substr(at, end - at);
-        at = end + 1;
-        if (part.empty())
-            continue;
-        if (part == "." || part == "..") {
-            *error = "the folder " + relative + " leaves the clients directory";
-            return false;
-        }
+    std::vector<std::string> parts;
+    if (!names_folder_parts(relative, &parts, error))
+        return false;
+    for (const std::string &part : parts)
         path += "\\" + part;
-    }
     *out = path;
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {

@@ -119,6 +119,28 @@ bool names_read(const std::string &path, std::string *bytes, size_t stop_after)
     return ok;
 }
 
+bool names_folder_parts(const std::string &relative, std::vector<std::string> *parts,
+                        std::string *error)
+{
+    parts->clear();
+    size_t at = 0;
+    while (at <= relative.size()) {
+        size_t end = relative.find_first_of("\\/", at);
+        if (end == std::string::npos)
+            end = relative.size();
+        std::string part = relative.substr(at, end - at);
+        at = end + 1;
+        if (part.empty())
+            continue;
+        if (part == "." || part == "..") {
+            *error = "the folder " + relative + " leaves the clients directory";
+            return false;
+        }
+        parts->push_back(part);
+    }
+    return true;
+}
+
 bool names_same(const std::string &a, const std::string &b)
 {
     return a.size() == b.size() && text_equal(a.c_str(), b.c_str(), TEXT_NO_LIMIT);

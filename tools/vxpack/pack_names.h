@@ -52,6 +52,12 @@ std::string names_compressed(const std::string &name);
  * there: opening it then tells what is wrong). */
 bool names_exists(const std::string &path);
 
+/* The parts of relative [in], a folder below another given with \ or / between its names
+ * (empty parts skipped), into parts [out]; false with error [out] when a part is . or .., which
+ * would lead out of the folder it is read below. */
+bool names_folder_parts(const std::string &relative, std::vector<std::string> *parts,
+                        std::string *error);
+
 /* The whole file at path [in] through the platform's C runtime (so names are found as Windows
  * finds them, letter case aside); false when it cannot be opened or read. With stop_after, the
  * reading stops once more than that many bytes are in: enough to tell a file is too large

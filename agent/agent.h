@@ -213,7 +213,8 @@ status_t agent_write_report(const agent_pass *pass);
 status_t agent_report_path(const char *shared_home, const char *client_name, char *report);
 
 /* One event of type error in the Application log, source AGENT_CAPTION, with the pass's status
- * and text as its two strings. 0, or 29 when the log cannot be opened or refuses the event. */
+ * and text as its two strings. STATUS_OK, or STATUS_FAILED when the log cannot be opened or
+ * refuses the event. */
 status_t agent_log_failure(const agent_pass *pass);
 
 /* Whether name [in] can be a report's file name as it is. */

@@ -19,8 +19,10 @@ status_t agent_get(const char *name, const char *store, const char *section, cha
                    uint16_t size);
 /* The same from the local registry store, no section. */
 status_t agent_get_local(const char *name, char *buf, uint16_t size);
-/* The shared home's VCSM.ini into settings [out] (PATH_CAP): 0, a lookup's status for the
- * local SHARED_VORNEX_HOME, or 23 when the path does not fit. */
+/* The VCSM.ini of the shared home home [in] into settings [out] (PATH_CAP): STATUS_OK, or
+ * STATUS_INVALID_NAME when the path does not fit. */
+status_t agent_settings_path(const char *home, char *settings);
+/* The same for the local SHARED_VORNEX_HOME: also a lookup's status when it cannot be read. */
 status_t agent_home_settings_path(char *settings);
 /* Whether a profile value fills its buffer and so may have been cut. */
 truth_t agent_may_be_cut(const char *value);

@@ -155,8 +155,9 @@ status_t agent_report_path(const char *shared_home, const char *client_name, cha
     char dir[PATH_CAP];
     status_t rc;
 
-    if (!path_compose(settings, shared_home, "vxinst", "VCSM", "ini"))
-        return STATUS_INVALID_NAME;
+    rc = agent_settings_path(shared_home, settings);
+    if (rc != STATUS_OK)
+        return rc;
     rc = agent_get("Folder", settings, "Reports", folder, STORE_VALUE_CAP);
     if (rc != STATUS_OK)
         return rc;
@@ -198,7 +199,7 @@ static truth_t agent_event_log_on(const char *shared_home)
     char settings[PATH_CAP];
     char value[STORE_VALUE_CAP];
 
-    return path_compose(settings, shared_home, "vxinst", "VCSM", "ini") &&
+    return agent_settings_path(shared_home, settings) == STATUS_OK &&
            agent_get("Folder", settings, "Reports", value, STORE_VALUE_CAP) == STATUS_OK &&
            !text_is_empty(value) &&
            agent_get("EventLog", settings, "Reports", value, STORE_VALUE_CAP) == STATUS_OK &&

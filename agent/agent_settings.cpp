@@ -19,14 +19,19 @@ status_t agent_get_local(const char *name, char *buf, uint16_t size)
     return agent_get(name, AGENT_STORE, "", buf, size);
 }
 
+status_t agent_settings_path(const char *home, char *settings)
+{
+    return path_compose(settings, home, "vxinst", "VCSM", "ini") ? STATUS_OK
+                                                                 : STATUS_INVALID_NAME;
+}
+
 status_t agent_home_settings_path(char *settings)
 {
     char home[STORE_VALUE_CAP];
     status_t rc = agent_get_local("SHARED_VORNEX_HOME", home, STORE_VALUE_CAP);
     if (rc != STATUS_OK)
         return rc;
-    return path_compose(settings, home, "vxinst", "VCSM", "ini") ? STATUS_OK
-                                                                 : STATUS_INVALID_NAME;
+    return agent_settings_path(home, settings);
 }
 
 /* A profile lookup cuts a long value to the buffer without saying so; a name that fills the

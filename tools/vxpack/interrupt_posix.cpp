@@ -86,15 +86,15 @@ bool interrupt_watch(const char *host_path, bool folder)
     if (strlen(host_path) >= PATH_MAX)
         return false;
     set_mask(SIG_BLOCK);
-    int slot = watch_count < WATCH_MAX ? (int)watch_count : -1;
-    if (slot >= 0)
+    bool room = watch_count < WATCH_MAX;
+    if (room) {
+        int slot = watch_count;
         watch_count = slot + 1;
-    if (slot >= 0) {
         strcpy(watched[slot].path, host_path);
         watched[slot].kind = folder ? WATCH_FOLDER : WATCH_FILE;
     }
     set_mask(SIG_UNBLOCK);
-    return slot >= 0;
+    return room;
 }
 
 void interrupt_forget(const char *host_path)

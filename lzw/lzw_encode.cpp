@@ -90,10 +90,10 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
     uint32_t cur = *current;
     /* The longest match so far: a single byte's code is its own, at the start of every
      * match. */
-    uint32_t prefix = cur + LZW_FIRST_LITERAL;
+    uint32_t placed = (cur + LZW_FIRST_LITERAL) << shift;
     uint32_t key;
     uint32_t slot;
-    uint32_t code;
+    uint32_t held; /* a slot's code, shifted as placed */
     int end = LZW_RUN_MATCHED;
     truth_t input_ended = 0;
 
@@ -121,22 +121,22 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
         }
         do {
             cur = *ip++;
-            key = lzw_encoder_key(prefix, cur);
-            slot = lzw_encoder_home(byte_homes, shift, prefix, cur);
-            code = codes[slot];
+            key = lzw_encoder_key(placed, cur);
+            slot = lzw_encoder_home(byte_homes, placed, cur);
+            held = codes[slot];
             /* Most finds end at the home slot. */
-            if (code != 0 && keys[code] != key) {
-                slot = lzw_encoder_probe_from(codes, keys, mask, (slot + 1) & mask, key);
-                code = codes[slot];
+            if (held != 0 && keys[held >> shift] != key) {
+                slot = lzw_encoder_probe_from(codes, keys, shift, mask, (slot + 1) & mask, key);
+                held = codes[slot];
             }
-            if (code != 0) {
-                prefix = code;
+            if (held != 0) {
+                placed = held;
                 continue;
             }
-            /* The match of prefix ends before cur. */
+            /* The match of the prefix ends before cur. */
             if (op >= op_stop)
                 goto done;
-            bits |= (uint64_t)prefix << (64 - pending - width);
+            bits |= (uint64_t)(placed >> shift) << (64 - pending - width);
             pending += width;
             lzw_store_bits64(op, bits);
             op += pending >> 3;
@@ -149,13 +149,13 @@ static int lzw_encode_run(bitfile *in, bitfile *out, lzw_encoder_table *t, uint3
             }
             /* The failed find ended at the empty slot that an add would probe to. */
             last++;
-            codes[slot] = (uint16_t)last;
+            codes[slot] = (uint16_t)(last << shift);
             keys[last] = key;
             if (last == widen_at) {
                 width++;
                 widen_at = width < LZW_MAX_WIDTH ? 1u << width : 0xFFFFFFFFu;
             }
-            prefix = cur + LZW_FIRST_LITERAL;
+            placed = (cur + LZW_FIRST_LITERAL) << shift;
         } while (ip != iend);
     }
 
@@ -168,7 +168,7 @@ done:
     in->buffer_position += (uint32_t)(ip - ip_mark);
     *ended = input_ended;
     t->last_code = (uint16_t)last;
-    *prefix_out = (uint16_t)prefix;
+    *prefix_out = (uint16_t)(placed >> shift);
     *current = (uint8_t)cur;
     return end;
 }

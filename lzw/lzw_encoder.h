@@ -8,19 +8,20 @@
 #include "platform/status.h"
 
 /* A hashed string table with open addressing over a power of two of slots, which hold codes
- * only; keys are kept per code. A string's key is its last byte shifted left by 16, or-ed with
- * the code of the string without it (its prefix). Its home slot is byte_homes[byte] ^ (prefix
- * << shift): the byte's part, from a table, is spread over all the slots and does not wait for
- * the match, so that the find of the next byte waits only for the code of the last one, a
- * shift and an exclusive-or. A probe goes on from the home slot to the slots after it,
- * wrapping at the end. How strings are found never changes which codes are written.
+ * only, each shifted left by the table's shift: a code so shifted is "placed", and stays below
+ * 2^16. Keys are kept per code: a string's key is its last byte shifted left by 16, or-ed with
+ * its prefix (the string without that byte) as placed. Its home slot is byte_homes[byte] ^
+ * placed prefix: the byte's part, from a table, is spread over all the slots and does not wait
+ * for the match, so that the find of the next byte waits only for the slot of the last one and
+ * an exclusive-or. A probe goes on from the home slot to the slots after it, wrapping at the
+ * end. How strings are found never changes which codes are written.
  *
  * The single bytes have no slots: their codes are byte + 2, and a match starts with one. */
 typedef struct lzw_encoder_table {
-    uint16_t *codes;          /* size codes; 0 marks an empty slot */
+    uint16_t *codes;          /* size placed codes; 0 marks an empty slot */
     uint32_t *keys;           /* highest_code + 1 keys, by code */
     uint32_t size;            /* a power of two above highest_code: a probe always ends */
-    uint8_t shift;            /* spreads the prefixes over all the slots */
+    uint8_t shift;            /* spreads the prefixes over the slots, as far as 16 bits hold */
     uint16_t highest_code;    /* the highest code the table assigns */
     uint16_t last_code;       /* the highest code assigned; 257 after a reset */
     uint32_t byte_homes[256]; /* below size */

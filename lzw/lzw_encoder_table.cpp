@@ -35,6 +35,9 @@ lzw_encoder_table *lzw_encoder_table_create(uint32_t size, uint16_t highest_code
      * of them, which keeps apart the strings that differ a little. */
     slot_bits = lzw_encoder_bits(size - 1);
     table->shift = (uint8_t)(slot_bits - lzw_encoder_bits(highest_code));
+    /* A slot holds its code shifted, in sixteen bits. */
+    while (((uint32_t)highest_code << table->shift) > 0xFFFFu)
+        table->shift--;
     for (b = 0; b < 256; b++)
         table->byte_homes[b] = (uint32_t)(((b + 1) * 0x9E3779B1u) >> (32 - slot_bits));
     table->codes = (uint16_t *)mem_alloc(size * sizeof table->codes[0]);
@@ -73,8 +76,8 @@ truth_t lzw_encoder_table_add(lzw_encoder_table *table, uint16_t prefix, uint8_t
      * not hold, so the probe ends empty. */
     if (prefix != 0) {
         slot = lzw_encoder_probe(table, prefix, byte);
-        table->codes[slot] = table->last_code;
-        table->keys[table->last_code] = lzw_encoder_key(prefix, byte);
+        table->codes[slot] = (uint16_t)(table->last_code << table->shift);
+        table->keys[table->last_code] = lzw_encoder_key((uint32_t)prefix << table->shift, byte);
     }
     return 1;
 }
@@ -83,7 +86,7 @@ uint16_t lzw_encoder_table_find(const lzw_encoder_table *table, uint16_t prefix,
 {
     if (prefix == 0)
         return (uint16_t)(byte + LZW_FIRST_LITERAL);
-    return table->codes[lzw_encoder_probe(table, prefix, byte)];
+    return (uint16_t)(table->codes[lzw_encoder_probe(table, prefix, byte)] >> table->shift);
 }
 
 int lzw_encoder_code_width(const lzw_encoder_table *table)

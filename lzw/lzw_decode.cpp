@@ -39,14 +39,15 @@ static inline truth_t lzw_is_literal(uint32_t code)
 }
 
 /* The one step that adds a string: code becomes previous's string followed by first, length
- * bytes long, last written at place. True when assigning code widens the codes. */
+ * bytes long, last written at place. True when assigning code widens the codes from width:
+ * the last code of each width below 16 (511, 1023, ... 32767) does. */
 static inline truth_t lzw_decode_add(lzw_decoder_table *t, uint32_t code, uint32_t previous,
-                                     uint8_t first, uint32_t length, uint32_t place)
+                                     uint8_t first, uint32_t length, uint32_t place, int width)
 {
     t->codes[code] = (uint32_t)first << 16 | previous;
     t->lengths[code] = (uint16_t)length;
     t->places[code] = place;
-    return (t->growth[code / 32] >> (code % 32)) & 1u;
+    return code == (1u << width) - 1u && width < LZW_MAX_WIDTH;
 }
 
 /* Write code's string of length bytes backward from its last byte, link by link. Links always
@@ -203,7 +204,7 @@ static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, u
         if (last + 1 < limit) {
             last++;
             /* The previous output and this one's first byte. */
-            if (lzw_decode_add(t, last, prev, first, prev_length + 1, prev_place))
+            if (lzw_decode_add(t, last, prev, first, prev_length + 1, prev_place, width))
                 width++;
         }
         prev = code;
@@ -298,7 +299,7 @@ static status_t lzw_decode_code(lzw_decoder_state *st, uint16_t code, uint32_t e
     if (t->last_code + 1u < t->limit) {
         t->last_code++;
         if (lzw_decode_add(t, t->last_code, previous, t->string[0],
-                           t->lengths[previous] + 1u, LZW_NO_PLACE))
+                           t->lengths[previous] + 1u, LZW_NO_PLACE, t->code_width))
             t->code_width++;
     }
     /* The held string is code's own, unless code is a full table's next code. */

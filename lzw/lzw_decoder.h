@@ -31,7 +31,6 @@ typedef struct lzw_decoder_table {
     uint32_t limit;       /* L: codes below it are assigned, up to L - 1 */
     uint16_t last_code;   /* highest code assigned; 257 after a reset */
     int32_t code_width;   /* width of the next code; 9 after a reset */
-    uint32_t *growth;     /* 65536 bits: bit k set when assigning code k widens the codes */
     uint32_t epoch;       /* of the latest fast run, 1 to 65535 */
     uint16_t string_code; /* the code whose string string holds, or 0 */
     uint8_t *window;      /* BITFILE_BUFFER_MAX + 16 bytes */

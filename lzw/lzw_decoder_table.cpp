@@ -1,17 +1,12 @@
-/* The LZW decoder's string table: entries, lengths, places, the held string and the width
- * growth bitmap. */
+/* The LZW decoder's string table: entries, lengths, places and the held string. */
 #include "lzw/lzw_decoder.h"
 
 #include "lzw/lzw_format.h"
 #include "platform/mem.h"
 #include "platform/os.h"
 
-#define LZW_GROWTH_BYTES 8192u
 /* A string is copied sixteen bytes at a time, the last chunk running past its end. */
 #define LZW_STRING_OVERRUN 16u
-
-/* Assigning one of these codes makes the next code one bit wider. */
-static const uint16_t LZW_GROWTH_CODES[] = {511, 1023, 2047, 4095, 8191, 16383, 32767};
 
 lzw_decoder_table *lzw_decoder_table_create(uint32_t width)
 {
@@ -32,14 +27,12 @@ lzw_decoder_table *lzw_decoder_table_create(uint32_t width)
     table->places = (uint32_t *)mem_alloc(entries * sizeof table->places[0]);
     /* A code's string is at most limit - 256 bytes long: 258 holds two, each code one more. */
     table->string = (uint8_t *)mem_alloc(limit + LZW_STRING_OVERRUN);
-    table->growth = (uint32_t *)mem_alloc(LZW_GROWTH_BYTES);
     table->window = (uint8_t *)mem_alloc(BITFILE_BUFFER_MAX + LZW_STRING_OVERRUN);
     if (table->codes == NULL || table->lengths == NULL || table->places == NULL ||
-        table->string == NULL || table->growth == NULL || table->window == NULL) {
+        table->string == NULL || table->window == NULL) {
         lzw_decoder_table_free(table);
         return NULL;
     }
-    memset(table->growth, 0, LZW_GROWTH_BYTES);
     memset(table->lengths, 0, entries * sizeof table->lengths[0]);
     memset(table->places, 0, entries * sizeof table->places[0]);
     memset(table->string, 0, limit + LZW_STRING_OVERRUN);
@@ -51,14 +44,11 @@ lzw_decoder_table *lzw_decoder_table_create(uint32_t width)
 void lzw_decoder_table_reset(lzw_decoder_table *table)
 {
     uint32_t c;
-    size_t i;
 
     for (c = LZW_FIRST_LITERAL; c <= LZW_LAST_LITERAL; c++) {
         table->codes[c] = (c - LZW_FIRST_LITERAL) << 16;
         table->lengths[c] = 1;
     }
-    for (i = 0; i < sizeof LZW_GROWTH_CODES / sizeof LZW_GROWTH_CODES[0]; i++)
-        table->growth[LZW_GROWTH_CODES[i] / 32] |= 1u << (LZW_GROWTH_CODES[i] % 32);
     table->last_code = LZW_LAST_LITERAL;
     table->code_width = LZW_MIN_WIDTH;
     table->string_code = 0;
@@ -69,7 +59,6 @@ void lzw_decoder_table_free(lzw_decoder_table *table)
     if (table == NULL)
         return;
     mem_free(table->window);
-    mem_free(table->growth);
     mem_free(table->string);
     mem_free(table->places);
     mem_free(table->lengths);

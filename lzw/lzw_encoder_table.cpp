@@ -35,7 +35,8 @@ lzw_encoder_table *lzw_encoder_table_create(uint32_t size, uint16_t highest_code
      * of them, which keeps apart the strings that differ a little. */
     slot_bits = lzw_encoder_bits(size - 1);
     table->shift = (uint8_t)(slot_bits - lzw_encoder_bits(highest_code));
-    /* A slot holds its code shifted, in sixteen bits. */
+    /* A slot holds its code shifted, in sixteen bits: for width 16 the prefixes then stop one
+     * bit short of the top, which the byte's part alone sets. */
     while (((uint32_t)highest_code << table->shift) > 0xFFFFu)
         table->shift--;
     for (b = 0; b < 256; b++)

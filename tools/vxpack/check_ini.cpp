@@ -1,20 +1,13 @@
 /* The profile functions' view of an .ini file, line numbers kept. */
 #include "check_ini.h"
 
+#include "pack_names.h"
+
 namespace vxpack {
 
 static bool ini_blank(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a';
-}
-
-static std::string ini_folded(const std::string &name)
-{
-    std::string folded(name);
-    for (char &c : folded)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 32);
-    return folded;
 }
 
 static std::string ini_trim(const std::string &s)
@@ -80,13 +73,13 @@ ini_index ini_index_of(const std::vector<ini_section> &sections)
 {
     ini_index index;
     for (size_t i = 0; i < sections.size(); i++)
-        index.first.emplace(ini_folded(sections[i].name), i); /* an earlier one stays */
+        index.first.emplace(names_folded(sections[i].name), i); /* an earlier one stays */
     return index;
 }
 
 size_t ini_find(const ini_index &index, const std::string &name)
 {
-    auto it = index.first.find(ini_folded(ini_trim(name)));
+    auto it = index.first.find(names_folded(ini_trim(name)));
     return it == index.first.end() ? std::string::npos : it->second;
 }
 

@@ -141,6 +141,15 @@ bool names_folder_parts(const std::string &relative, std::vector<std::string> *p
     return true;
 }
 
+std::string names_folded(const std::string &name)
+{
+    std::string folded(name);
+    for (char &c : folded)
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 32);
+    return folded;
+}
+
 bool names_same(const std::string &a, const std::string &b)
 {
     return a.size() == b.size() && text_equal(a.c_str(), b.c_str(), TEXT_NO_LIMIT);

@@ -64,6 +64,10 @@ bool names_folder_parts(const std::string &relative, std::vector<std::string> *p
  * without reading all of it. */
 bool names_read(const std::string &path, std::string *bytes, size_t stop_after = SIZE_MAX);
 
+/* name [in] with a-z made A-Z, and nothing else changed: the key under which Windows takes two
+ * names for one (text_equal folds these letters alone). */
+std::string names_folded(const std::string &name);
+
 /* Whether two Windows paths name the same file, compared as Windows compares names. */
 bool names_same(const std::string &a, const std::string &b);
 

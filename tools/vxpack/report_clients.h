@@ -29,8 +29,6 @@ registered_clients report_registered(const list_file &clients, const list_file &
 const registered_client *report_find_client(const registered_clients &clients,
                                             const std::string &name);
 
-/* Whether two client names are one as Windows compares them. */
-bool report_same_client(const std::string &a, const std::string &b);
 
 } // namespace vxpack
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "pack_names.h"
 #include "report_time.h"
 
 namespace vxpack {
@@ -67,7 +68,7 @@ const report_file *damaged_report_of(const std::vector<report_file> &files,
                                      const report_view &view, const std::string &client)
 {
     for (size_t i : view.damaged)
-        if (!files[i].client.empty() && report_same_client(files[i].client, client))
+        if (!files[i].client.empty() && names_same(files[i].client, client))
             return &files[i];
     return NULL;
 }

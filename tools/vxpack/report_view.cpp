@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "pack_names.h"
 #include "platform/text.h"
 
 namespace vxpack {
@@ -17,16 +18,6 @@ static bool report_failure_shown(const report_file &f)
     return last_failed || f.failure.when > f.last.when;
 }
 
-/* Rows go by name as Windows compares names: A-Z folded. */
-static std::string report_sort_key(const std::string &name)
-{
-    std::string key(name);
-    for (char &c : key)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 32);
-    return key;
-}
-
 /* Of two sound reports of one client, the one to keep out of sight. */
 static void report_drop_duplicates(std::vector<report_file> *files)
 {
@@ -36,7 +27,7 @@ static void report_drop_duplicates(std::vector<report_file> *files)
             continue;
         for (size_t j = i + 1; j < files->size(); j++) {
             report_file &b = (*files)[j];
-            if (!b.problem.empty() || !report_same_client(a.client, b.client))
+            if (!b.problem.empty() || !names_same(a.client, b.client))
                 continue;
             report_file &older = b.last.when > a.last.when ? a : b;
             const report_file &newer = &older == &a ? b : a;
@@ -81,8 +72,9 @@ report_view report_group(std::vector<report_file> *files, const registered_clien
     }
     std::stable_sort(view.rows.begin(), view.rows.end(),
                      [&](const report_row &a, const report_row &b) {
-                         return report_sort_key((*files)[a.file].client) <
-                                report_sort_key((*files)[b.file].client);
+                         /* By name as Windows compares names. */
+                         return names_folded((*files)[a.file].client) <
+                                names_folded((*files)[b.file].client);
                      });
     for (size_t r = 0; r < view.rows.size(); r++) {
         if (view.rows[r].registered < 0)

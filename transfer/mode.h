@@ -91,8 +91,10 @@ status_t transfer_stream_begin_source(transfer_job *job, truth_t *ready);
 void transfer_stream_close_source(transfer_job *job);
 status_t transfer_stream_close_target(transfer_job *job, truth_t final);
 const char *transfer_stream_stamp_source(const char *path, char *out);
+/* Release the mode's state: one block, which it holds no other resource through. */
+void transfer_stream_release(transfer_job *job);
 
-/* The codec modes' shared steps (mode_expanding.cpp). */
+/* The codec modes' shared steps (mode_codec.cpp). */
 void transfer_bits_close_source(transfer_job *job);
 status_t transfer_bits_close_target(transfer_job *job, truth_t final);
 

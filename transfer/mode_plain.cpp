@@ -68,11 +68,6 @@ static status_t transfer_plain_check_end(transfer_job *job)
     return STATUS_OK;
 }
 
-static void transfer_plain_release(transfer_job *job)
-{
-    mem_free(job->mode_state);
-}
-
 const transfer_mode TRANSFER_MODE_PLAIN = {
     transfer_plain_setup,
     transfer_stream_open_source,
@@ -84,6 +79,6 @@ const transfer_mode TRANSFER_MODE_PLAIN = {
     transfer_stream_close_source,
     transfer_stream_close_target,
     transfer_stream_stamp_source,
-    transfer_plain_release,
+    transfer_stream_release,
     0,
 };

@@ -1,5 +1,6 @@
 /* The steps the byte stream modes (plain, substituting) share: buffered C streams on both
  * sides. */
+#include "platform/mem.h"
 #include "platform/os.h"
 #include "transfer/mode.h"
 
@@ -63,4 +64,9 @@ const char *transfer_stream_stamp_source(const char *path, char *out)
 {
     (void)out;
     return path;
+}
+
+void transfer_stream_release(transfer_job *job)
+{
+    mem_free(job->mode_state);
 }

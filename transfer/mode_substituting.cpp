@@ -1,5 +1,4 @@
 /* The substituting mode: %NAME% tokens expanded through the caller's resolver. */
-#include "platform/mem.h"
 #include "transfer/mode.h"
 
 static status_t transfer_substituting_setup(transfer_job *job, const transfer_request *req)
@@ -30,11 +29,6 @@ static status_t transfer_substituting_check_end(transfer_job *job)
     return ((substitute_state *)job->mode_state)->pending ? STATUS_READ_ERROR : STATUS_OK;
 }
 
-static void transfer_substituting_release(transfer_job *job)
-{
-    mem_free(job->mode_state);
-}
-
 const transfer_mode TRANSFER_MODE_SUBSTITUTING = {
     transfer_substituting_setup,
     transfer_stream_open_source,
@@ -46,6 +40,6 @@ const transfer_mode TRANSFER_MODE_SUBSTITUTING = {
     transfer_stream_close_source,
     transfer_stream_close_target,
     transfer_stream_stamp_source,
-    transfer_substituting_release,
+    transfer_stream_release,
     0,
 };

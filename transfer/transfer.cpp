@@ -14,6 +14,17 @@ const transfer_mode *transfer_mode_for(truth_t compress, truth_t decompress, tru
     return decompress ? &TRANSFER_MODE_EXPANDING : &TRANSFER_MODE_PLAIN;
 }
 
+/* What a copy that may expand %NAME% tokens passes on: where it appends, and the resolver with
+ * its two context values. */
+static void transfer_request_tokens(transfer_request *req, truth_t append, int32_t context1,
+                                    int32_t context2, transfer_resolver_fn resolver)
+{
+    req->append = append;
+    req->context1 = context1;
+    req->context2 = context2;
+    req->resolver = resolver;
+}
+
 status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, truth_t decompress,
                         truth_t substitute, int32_t context1, int32_t context2,
                         transfer_resolver_fn resolver)
@@ -21,10 +32,7 @@ status_t transfer_setup(transfer_job *job, truth_t append, truth_t compress, tru
     transfer_request req =
         transfer_request_make(NULL, NULL, transfer_mode_for(compress, decompress, substitute));
 
-    req.append = append;
-    req.context1 = context1;
-    req.context2 = context2;
-    req.resolver = resolver;
+    transfer_request_tokens(&req, append, context1, context2, resolver);
     return transfer_job_setup(job, &req);
 }
 
@@ -70,11 +78,8 @@ status_t transfer_single(const char *source, const char *target, int32_t first_v
     transfer_request req =
         transfer_request_make(source, target, transfer_mode_for(compress, decompress, substitute));
 
-    req.append = append;
+    transfer_request_tokens(&req, append, context1, context2, resolver);
     req.first_volume = first_volume;
-    req.context1 = context1;
-    req.context2 = context2;
-    req.resolver = resolver;
     transfer_request_calls(&req, label_base, prompt_context, prompt, progress, cancel, user);
     return transfer_run(&req);
 }

@@ -11,6 +11,8 @@
 /* A copy writes whole chunks of 16 bytes for a short string; the run keeps this much room
  * past a code's output. */
 #define LZW_COPY_OVERRUN 16u
+/* Kept out of the fast run, whose registers it would take. */
+#define LZW_NOINLINE __attribute__((noinline))
 
 static status_t lzw_decode_fail(lzw_decoder_state *st, status_t rc)
 {
@@ -41,13 +43,22 @@ static inline truth_t lzw_is_literal(uint32_t code)
 /* The one step that adds a string: code becomes previous's string followed by first, length
  * bytes long, last written at place. True when assigning code widens the codes from width:
  * the last code of each width below 16 (511, 1023, ... 32767) does. */
-static inline truth_t lzw_decode_add(lzw_decoder_table *t, uint32_t code, uint32_t previous,
-                                     uint8_t first, uint32_t length, uint32_t place, int width)
+static inline truth_t lzw_decode_add(uint32_t *codes, uint16_t *lengths, uint32_t *places,
+                                     uint32_t code, uint32_t previous, uint8_t first,
+                                     uint32_t length, uint32_t place, int width)
 {
-    t->codes[code] = (uint32_t)first << 16 | previous;
-    t->lengths[code] = (uint16_t)length;
-    t->places[code] = place;
+    codes[code] = (uint32_t)first << 16 | previous;
+    lengths[code] = (uint16_t)length;
+    places[code] = place;
     return code == (1u << width) - 1u && width < LZW_MAX_WIDTH;
+}
+
+/* The code below which an add neither widens the codes nor fills the table. */
+static inline uint32_t lzw_decode_plain_below(int width, uint32_t limit)
+{
+    const uint32_t widens_at = (1u << width) - 1u;
+
+    return width < LZW_MAX_WIDTH && widens_at < limit ? widens_at : limit;
 }
 
 /* Write code's string of length bytes backward from its last byte, link by link. Links always
@@ -65,6 +76,32 @@ static inline void lzw_decode_walk(const uint32_t *codes, uint32_t code, uint32_
     to[0] = LZW_BYTE(entry);
 }
 
+static inline void lzw_copy8(uint8_t *to, const uint8_t *from)
+{
+    uint64_t chunk;
+
+    memcpy(&chunk, from, 8);
+    memcpy(to, &chunk, 8);
+}
+
+/* Whether place is in the output buffer: of the epoch of at, a place there. */
+static inline truth_t lzw_decode_in_buffer(uint32_t place, uint32_t at)
+{
+    return (place ^ at) <= 0xFFFFu;
+}
+
+/* Where a copy of code's string, last written at place, is at hand outside the output buffer:
+ * the held string, the window, or null. */
+static LZW_NOINLINE const uint8_t *lzw_decode_copy_elsewhere(const lzw_decoder_table *t,
+                                                            uint32_t code, uint32_t place)
+{
+    if (code == t->string_code)
+        return t->string;
+    if (t->window_epoch != 0 && (place ^ t->window_epoch) <= 0xFFFFu)
+        return t->window + (place & 0xFFFFu);
+    return NULL;
+}
+
 /* Where a copy of code's string is at hand: its place in the output buffer when that is of
  * epoch, in the window when of the window's, the held string, or null. */
 static inline const uint8_t *lzw_decode_copy_of(const lzw_decoder_table *t, uint32_t code,
@@ -72,13 +109,23 @@ static inline const uint8_t *lzw_decode_copy_of(const lzw_decoder_table *t, uint
 {
     const uint32_t place = t->places[code];
 
-    if ((place ^ epoch) <= 0xFFFFu)
+    if (lzw_decode_in_buffer(place, epoch))
         return obuf + (place & 0xFFFFu);
-    if (code == t->string_code)
-        return t->string;
-    if (t->window_epoch != 0 && (place ^ t->window_epoch) <= 0xFFFFu)
-        return t->window + (place & 0xFFFFu);
-    return NULL;
+    return lzw_decode_copy_elsewhere(t, code, place);
+}
+
+/* length bytes from from to to, in chunks of sixteen: the last one runs past the end into
+ * room that later bytes overwrite. */
+static inline void lzw_decode_copy(uint8_t *to, const uint8_t *from, uint32_t length)
+{
+    uint32_t i;
+
+    lzw_copy8(to, from);
+    lzw_copy8(to + 8, from + 8);
+    for (i = 16; i < length; i += 16) {
+        lzw_copy8(to + i, from + i);
+        lzw_copy8(to + i + 8, from + i + 8);
+    }
 }
 
 /* The epoch of a new fast run; places of earlier runs no longer match it. */
@@ -100,14 +147,6 @@ static inline uint64_t lzw_load_bits64(const uint8_t *p)
            (uint64_t)p[6] << 8 | (uint64_t)p[7];
 }
 
-static inline void lzw_copy8(uint8_t *to, const uint8_t *from)
-{
-    uint64_t chunk;
-
-    memcpy(&chunk, from, 8);
-    memcpy(to, &chunk, 8);
-}
-
 /* Decode with the files' and the table's state in locals, for as long as the input buffer
  * holds eight bytes past the next code's and each code's whole output, and the copy's overrun
  * after it, passes the budget and fits the output buffer. Codes that need more (a reset, an
@@ -118,12 +157,13 @@ static inline void lzw_copy8(uint8_t *to, const uint8_t *from)
 static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, uint32_t stop,
                               uint32_t epoch, uint16_t *previous, uint16_t *code_out)
 {
-    const uint32_t *const codes = t->codes;
-    const uint16_t *const lengths = t->lengths;
+    uint32_t *const codes = t->codes;
+    uint16_t *const lengths = t->lengths;
     uint32_t *const places = t->places;
-    const uint32_t limit = t->limit;
     uint32_t last = t->last_code;
     int width = t->code_width;
+    /* Adds below this code take the plain step; the one at it widens or fills the table. */
+    uint32_t plain_below = lzw_decode_plain_below(width, t->limit);
     const uint8_t *const ip_start = in->buffer + in->buffer_position;
     const uint8_t *ip = ip_start;
     /* Bytes of the latest block not yet taken (none until the first block read). Eight are
@@ -134,20 +174,19 @@ static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, u
     /* Unread bits at the top, the bits of bytes not yet counted below them; the low bits of
      * the file's accumulator mean nothing. */
     uint64_t acc = bits == 0 ? 0 : (uint64_t)(in->accumulator & (0xFFFFFFFFu << (32 - bits))) << 32;
-    uint8_t *const obuf = out->buffer;
-    uint8_t *const op_start = obuf + out->buffer_position;
+    uint8_t *const op_start = out->buffer + out->buffer_position;
     uint8_t *op = op_start;
+    /* op's place: a place of the same epoch is in the buffer, now - place bytes back. */
+    uint32_t now = epoch | out->buffer_position;
     /* Bytes this run may put: below the budget and within the buffer. */
     uint32_t room = out->byte_counter < stop ? stop - out->byte_counter : 0;
     uint8_t *oend;
     uint32_t prev = *previous;
-    uint32_t prev_place = LZW_NO_PLACE; /* where the previous code's output begins */
-    uint32_t prev_length = lengths[prev];
     uint32_t code = 0;
     uint32_t string;
     uint32_t length;
     uint32_t total;
-    uint32_t i;
+    uint32_t place;
     truth_t have = 0;
     const uint8_t *from;
     uint8_t first;
@@ -155,6 +194,11 @@ static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, u
     if (out->buffer_size - out->buffer_position < room)
         room = out->buffer_size - out->buffer_position;
     oend = op + room;
+    /* Each string the run adds is the previous output followed by the next one's first byte,
+     * and has a copy where the previous output lies. The code before the run's first one was
+     * written by the careful steps, perhaps not just before op: its place is forgotten, and
+     * the first string added gets none. */
+    places[prev] = LZW_NO_PLACE;
     while (iend - ip >= 8) {
         /* At least 56 bits at hand, without a branch; the bytes read are those the bits
          * fill. */
@@ -168,7 +212,7 @@ static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, u
         if (code - LZW_FIRST_LITERAL < last - 1u) { /* 2 to last: assigned */
             string = code;
             total = 0;
-        } else if (code == last + 1 && code < limit) { /* the special case */
+        } else if (code == last + 1 && code < t->limit) { /* the special case */
             string = prev;
             total = 1;
         } else {
@@ -182,35 +226,39 @@ static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, u
             break;
         }
 
-        /* A string written before op (in this buffer or held) is copied; the last chunk of a
-         * short one runs into room that later bytes overwrite. Any other is walked. */
-        from = lzw_decode_copy_of(t, string, epoch, obuf);
-        if (from == NULL) {
-            lzw_decode_walk(codes, string, length, op);
-        } else if (length <= LZW_COPY_OVERRUN) {
-            lzw_copy8(op, from);
-            lzw_copy8(op + 8, from + 8);
+        /* A string written before op (in this buffer, the window or held) is copied. Any
+         * other is walked. */
+        place = places[string];
+        if (lzw_decode_in_buffer(place, now)) {
+            lzw_decode_copy(op, op - (now - place), length);
         } else {
-            for (i = 0; i < length; i += 16) {
-                lzw_copy8(op + i, from + i);
-                lzw_copy8(op + i + 8, from + i + 8);
-            }
+            from = lzw_decode_copy_elsewhere(t, string, place);
+            if (from != NULL)
+                lzw_decode_copy(op, from, length);
+            else
+                lzw_decode_walk(codes, string, length, op);
         }
         first = op[0];
         op[length] = first; /* the special case's last byte, or room */
-        /* The string is here now, whatever its place was. */
-        places[string] = epoch | (uint32_t)(op - obuf);
 
-        if (last + 1 < limit) {
+        /* The previous output, which ends at op, and this one's first byte. */
+        if (last + 1 < plain_below) {
             last++;
-            /* The previous output and this one's first byte. */
-            if (lzw_decode_add(t, last, prev, first, prev_length + 1, prev_place, width))
+            lzw_decode_add(codes, lengths, places, last, prev, first, lengths[prev] + 1u,
+                           places[prev], width);
+        } else if (last + 1 < t->limit) {
+            last++;
+            if (lzw_decode_add(codes, lengths, places, last, prev, first, lengths[prev] + 1u,
+                               places[prev], width))
                 width++;
+            plain_below = lzw_decode_plain_below(width, t->limit);
         }
+        /* Code's string is here now, the special case's too: the next add finds the output
+         * it extends at places[prev], lengths[prev] bytes long. */
+        places[code] = now;
         prev = code;
-        prev_place = epoch | (uint32_t)(op - obuf);
-        prev_length = total;
         op += total;
+        now += total;
     }
 
     /* Bytes read for bits beyond the 31 the file keeps go back to its buffer. */
@@ -298,8 +346,9 @@ static status_t lzw_decode_code(lzw_decoder_state *st, uint16_t code, uint32_t e
 
     if (t->last_code + 1u < t->limit) {
         t->last_code++;
-        if (lzw_decode_add(t, t->last_code, previous, t->string[0],
-                           t->lengths[previous] + 1u, LZW_NO_PLACE, t->code_width))
+        if (lzw_decode_add(t->codes, t->lengths, t->places, t->last_code, previous,
+                           t->string[0], t->lengths[previous] + 1u, LZW_NO_PLACE,
+                           t->code_width))
             t->code_width++;
     }
     /* The held string is code's own, unless code is a full table's next code. */

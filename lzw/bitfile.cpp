@@ -93,6 +93,18 @@ truth_t bitfile_drain(bitfile *bf)
     return 1;
 }
 
+truth_t bitfile_drain_trading(bitfile *bf, uint8_t **spare, uint32_t *spare_size)
+{
+    uint8_t *written = bf->buffer;
+
+    if (*spare_size < bf->buffer_size || !bitfile_drain(bf))
+        return 0;
+    bf->buffer = *spare;
+    *spare = written;
+    *spare_size = bf->buffer_size;
+    return 1;
+}
+
 /* One byte past the buffer. */
 static truth_t bitfile_put_char(bitfile *bf)
 {

@@ -65,6 +65,11 @@ truth_t bitfile_flush(bitfile *bf);
  * the next fetch tries again), and the block write of the full buffer (false when short). */
 truth_t bitfile_refill(bitfile *bf);
 truth_t bitfile_drain(bitfile *bf);
+/* bitfile_drain, then the buffer and *spare, a block of *spare_size bytes from mem_alloc,
+ * trade places: the bytes just written stay readable in *spare without a copy, and *spare_size
+ * becomes the size they fill. False, with nothing traded, when the block write is short, or
+ * when the spare is smaller than the buffer (nothing is written then). */
+truth_t bitfile_drain_trading(bitfile *bf, uint8_t **spare, uint32_t *spare_size);
 
 /* True when a block read set the stream's error indicator: the file broke off, which a
  * failed read alone does not tell from its end. */

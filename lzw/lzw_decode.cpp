@@ -90,14 +90,17 @@ static inline truth_t lzw_decode_in_buffer(uint32_t place, uint32_t at)
     return (place ^ at) <= 0xFFFFu;
 }
 
-/* Where a copy of code's string, last written at place, is at hand outside the output buffer:
- * the held string, the window, or null. */
+/* Where a copy of code's string, length bytes last written at place, is at hand outside the
+ * output buffer: the held string, the window, or null. A copy reads up to a chunk past the
+ * string's end, which the window's block must hold too. */
 static LZW_NOINLINE const uint8_t *lzw_decode_copy_elsewhere(const lzw_decoder_table *t,
-                                                            uint32_t code, uint32_t place)
+                                                            uint32_t code, uint32_t place,
+                                                            uint32_t length)
 {
     if (code == t->string_code)
         return t->string;
-    if (t->window_epoch != 0 && (place ^ t->window_epoch) <= 0xFFFFu)
+    if (t->window_epoch != 0 && (place ^ t->window_epoch) <= 0xFFFFu &&
+        (place & 0xFFFFu) + length + LZW_COPY_OVERRUN <= t->window_size)
         return t->window + (place & 0xFFFFu);
     return NULL;
 }
@@ -105,13 +108,14 @@ static LZW_NOINLINE const uint8_t *lzw_decode_copy_elsewhere(const lzw_decoder_t
 /* Where a copy of code's string is at hand: its place in the output buffer when that is of
  * epoch, in the window when of the window's, the held string, or null. */
 static inline const uint8_t *lzw_decode_copy_of(const lzw_decoder_table *t, uint32_t code,
-                                                uint32_t epoch, const uint8_t *obuf)
+                                                uint32_t length, uint32_t epoch,
+                                                const uint8_t *obuf)
 {
     const uint32_t place = t->places[code];
 
     if (lzw_decode_in_buffer(place, epoch))
         return obuf + (place & 0xFFFFu);
-    return lzw_decode_copy_elsewhere(t, code, place);
+    return lzw_decode_copy_elsewhere(t, code, place, length);
 }
 
 /* length bytes from from to to, in chunks of sixteen: the last one runs past the end into
@@ -232,7 +236,7 @@ static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, u
         if (lzw_decode_in_buffer(place, now)) {
             lzw_decode_copy(op, op - (now - place), length);
         } else {
-            from = lzw_decode_copy_elsewhere(t, string, place);
+            from = lzw_decode_copy_elsewhere(t, string, place, length);
             if (from != NULL)
                 lzw_decode_copy(op, from, length);
             else
@@ -283,7 +287,7 @@ static truth_t lzw_decode_run(bitfile *in, bitfile *out, lzw_decoder_table *t, u
 static void lzw_decode_hold(lzw_decoder_table *t, uint32_t code, uint32_t length,
                             uint32_t epoch, const uint8_t *obuf)
 {
-    const uint8_t *from = lzw_decode_copy_of(t, code, epoch, obuf);
+    const uint8_t *from = lzw_decode_copy_of(t, code, length, epoch, obuf);
 
     if (from == NULL)
         lzw_decode_walk(t->codes, code, length, t->string);
@@ -438,17 +442,20 @@ status_t lzw_decode(bitfile *in, bitfile *out, lzw_decoder_state *st, uint32_t *
                 if (out->byte_counter >= stop)
                     return lzw_decode_pause(st, in, out, budget);
                 if (out->buffer_position >= out->buffer_size) {
-                    /* The strings of this buffer stay at hand in the window. Its epoch is
-                     * spent: the next buffer holds none of its places. */
-                    if (out->buffer_size <= BITFILE_BUFFER_MAX) {
-                        memcpy(t->window, out->buffer, out->buffer_size);
+                    /* The strings of this buffer stay at hand in the window: the buffer's
+                     * block becomes the window's, and the window's block the buffer, which
+                     * the window's holds. Its epoch is spent: the next buffer holds none of
+                     * its places. */
+                    if (out->buffer_size <= t->window_size) {
                         t->window_epoch = epoch;
+                        if (!bitfile_drain_trading(out, &t->window, &t->window_size))
+                            return lzw_decode_fail(st, STATUS_WRITE_ERROR);
                     } else {
                         t->window_epoch = 0;
+                        if (!bitfile_drain(out))
+                            return lzw_decode_fail(st, STATUS_WRITE_ERROR);
                     }
                     epoch = 0;
-                    if (!bitfile_drain(out))
-                        return lzw_decode_fail(st, STATUS_WRITE_ERROR);
                 }
                 n = (uint32_t)(st->length - st->written);
                 if (n > stop - out->byte_counter)

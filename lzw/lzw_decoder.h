@@ -18,8 +18,9 @@
  *   soon as it is added. A place holds the run's epoch in its top 16 bits and the buffer index
  *   below; places of other runs (the buffer written out since, another output file) mean
  *   nothing.
- * - window, a copy of the output buffer as it was last written out (window_epoch its places'
- *   epoch, 0 for none): the strings of the buffer before stay at hand after it is gone.
+ * - window, the output buffer as it was last written out (window_epoch its places' epoch, 0
+ *   for none): the strings of the buffer before stay at hand after it is gone. The buffer's
+ *   block becomes the window as it goes out, and the window's block the next buffer: no copy.
  * - string, the whole output of one code (string_code, 0 for none), made there when the
  *   output could not take it at once: it is written from there, a budget's worth at a time,
  *   and stays for the codes that repeat it. */
@@ -33,7 +34,8 @@ typedef struct lzw_decoder_table {
     int32_t code_width;   /* width of the next code; 9 after a reset */
     uint32_t epoch;       /* of the latest fast run, 1 to 65535 */
     uint16_t string_code; /* the code whose string string holds, or 0 */
-    uint8_t *window;      /* BITFILE_BUFFER_MAX + 16 bytes */
+    uint8_t *window;      /* window_size bytes, from mem_alloc */
+    uint32_t window_size; /* BITFILE_BUFFER_MAX + 16 at first, then a traded buffer's size */
     uint32_t window_epoch; /* in its top 16 bits, as in a place; 0 for none */
 } lzw_decoder_table;
 

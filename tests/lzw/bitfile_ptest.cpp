@@ -7,6 +7,7 @@
 
 #include "lzw/bitfile.h"
 #include "support/codec_testing.h"
+#include "platform/mem.h"
 #include "platform/os.h"
 #include "support/workstation.h"
 
@@ -208,6 +209,44 @@ TEST_F(BitfileTest, ManyCodesRoundTripAcrossBlocks)
     EXPECT_TRUE(back == bytes);
     EXPECT_EQ(bf->byte_counter, (uint32_t)bytes.size());
     EXPECT_TRUE(bitfile_close(bf, 0));
+}
+
+TEST_F(BitfileTest, DrainTradingKeepsTheWrittenBlockAndTakesTheSpare)
+{
+    bitfile *bf = bitfile_open_write(path.c_str(), "", "", "", 0);
+    ASSERT_NE(bf, nullptr);
+    const uint32_t size = bf->buffer_size;
+    std::string first;
+    for (uint32_t i = 0; i < size; i++) {
+        first += (char)(i * 7 + 3);
+        ASSERT_TRUE(bitfile_put_byte(bf, (uint8_t)first.back()));
+    }
+
+    /* A spare smaller than the buffer: nothing is written or traded. */
+    uint8_t *small = (uint8_t *)mem_alloc(size - 1);
+    uint32_t small_size = size - 1;
+    uint8_t *const buffer = bf->buffer;
+    EXPECT_FALSE(bitfile_drain_trading(bf, &small, &small_size));
+    EXPECT_EQ(bf->buffer, buffer);
+    EXPECT_EQ(bf->buffer_position, size);
+    EXPECT_EQ(small_size, size - 1);
+    mem_free(small);
+
+    uint32_t spare_size = size + 16;
+    uint8_t *spare = (uint8_t *)mem_alloc(spare_size);
+    uint8_t *const given = spare;
+    ASSERT_TRUE(bitfile_drain_trading(bf, &spare, &spare_size));
+    EXPECT_EQ(spare, buffer) << "the written block comes back";
+    EXPECT_EQ(spare_size, size);
+    EXPECT_TRUE(std::string((const char *)spare, size) == first);
+    EXPECT_EQ(bf->buffer, given);
+    EXPECT_EQ(bf->buffer_position, 0u);
+
+    /* The file goes on in the traded block, and each block is freed by its new owner. */
+    ASSERT_TRUE(bitfile_put_byte(bf, 'Z'));
+    EXPECT_TRUE(bitfile_close(bf, 1));
+    mem_free(spare);
+    EXPECT_TRUE(ws_content(path) == first + "Z");
 }
 
 } // namespace

@@ -8,9 +8,6 @@
 #define LZW_BYTE(entry) ((uint8_t)((entry) >> 16))
 /* A place that matches no run's epoch. */
 #define LZW_NO_PLACE 0u
-/* A copy writes whole chunks of 16 bytes for a short string; the run keeps this much room
- * past a code's output. */
-#define LZW_COPY_OVERRUN 16u
 /* Kept out of the fast run, whose registers it would take. */
 #define LZW_NOINLINE __attribute__((noinline))
 
@@ -84,7 +81,8 @@ static inline void lzw_copy8(uint8_t *to, const uint8_t *from)
     memcpy(to, &chunk, 8);
 }
 
-/* Whether place is in the output buffer: of the epoch of at, a place there. */
+/* Whether place is in the buffer whose places have the epoch of at (the output buffer, or the
+ * window). */
 static inline truth_t lzw_decode_in_buffer(uint32_t place, uint32_t at)
 {
     return (place ^ at) <= 0xFFFFu;
@@ -99,7 +97,7 @@ static LZW_NOINLINE const uint8_t *lzw_decode_copy_elsewhere(const lzw_decoder_t
 {
     if (code == t->string_code)
         return t->string;
-    if (t->window_epoch != 0 && (place ^ t->window_epoch) <= 0xFFFFu &&
+    if (t->window_epoch != 0 && lzw_decode_in_buffer(place, t->window_epoch) &&
         (place & 0xFFFFu) + length + LZW_COPY_OVERRUN <= t->window_size)
         return t->window + (place & 0xFFFFu);
     return NULL;
@@ -442,10 +440,9 @@ status_t lzw_decode(bitfile *in, bitfile *out, lzw_decoder_state *st, uint32_t *
                 if (out->byte_counter >= stop)
                     return lzw_decode_pause(st, in, out, budget);
                 if (out->buffer_position >= out->buffer_size) {
-                    /* The strings of this buffer stay at hand in the window: the buffer's
-                     * block becomes the window's, and the window's block the buffer, which
-                     * the window's holds. Its epoch is spent: the next buffer holds none of
-                     * its places. */
+                    /* The strings of this buffer stay at hand in the window: the two trade
+                     * blocks, when the window's is large enough to be the buffer. Its epoch is
+                     * spent: the next buffer holds none of its places. */
                     if (out->buffer_size <= t->window_size) {
                         t->window_epoch = epoch;
                         if (!bitfile_drain_trading(out, &t->window, &t->window_size))

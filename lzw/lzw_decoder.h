@@ -7,6 +7,11 @@
 #include "lzw/bitfile.h"
 #include "platform/status.h"
 
+/* A copy moves whole chunks of 16 bytes, the last running up to this far past the string's
+ * end: the held string keeps that much room after it, and a copy from the output buffer or
+ * the window is made only where its block has it. */
+#define LZW_COPY_OVERRUN 16u
+
 /* One stream's string table. Entry c of codes holds in bits 16 to 23 the last byte of code c's
  * string and in bits 0 to 15 its link, the code of the string without that byte (0 for a single
  * byte); lengths[c] is the string's length, its prefix's plus one. Entries 0 and 1 are never

@@ -5,9 +5,6 @@
 #include "platform/mem.h"
 #include "platform/os.h"
 
-/* A string is copied sixteen bytes at a time, the last chunk running past its end. */
-#define LZW_STRING_OVERRUN 16u
-
 lzw_decoder_table *lzw_decoder_table_create(uint32_t width)
 {
     lzw_decoder_table *table;
@@ -26,8 +23,8 @@ lzw_decoder_table *lzw_decoder_table_create(uint32_t width)
     table->lengths = (uint16_t *)mem_alloc(entries * sizeof table->lengths[0]);
     table->places = (uint32_t *)mem_alloc(entries * sizeof table->places[0]);
     /* A code's string is at most limit - 256 bytes long: 258 holds two, each code one more. */
-    table->string = (uint8_t *)mem_alloc(limit + LZW_STRING_OVERRUN);
-    table->window_size = BITFILE_BUFFER_MAX + LZW_STRING_OVERRUN;
+    table->string = (uint8_t *)mem_alloc(limit + LZW_COPY_OVERRUN);
+    table->window_size = BITFILE_BUFFER_MAX + LZW_COPY_OVERRUN;
     table->window = (uint8_t *)mem_alloc(table->window_size);
     if (table->codes == NULL || table->lengths == NULL || table->places == NULL ||
         table->string == NULL || table->window == NULL) {
@@ -36,7 +33,7 @@ lzw_decoder_table *lzw_decoder_table_create(uint32_t width)
     }
     memset(table->lengths, 0, entries * sizeof table->lengths[0]);
     memset(table->places, 0, entries * sizeof table->places[0]);
-    memset(table->string, 0, limit + LZW_STRING_OVERRUN);
+    memset(table->string, 0, limit + LZW_COPY_OVERRUN);
     memset(table->window, 0, table->window_size);
     lzw_decoder_table_reset(table);
     return table;
